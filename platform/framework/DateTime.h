@@ -14,8 +14,13 @@ TDateTime EncodeDate(int year, int month, int day);
 TDateTime EncodeTime(int hour, int minute, int second, int millisecond);
 bool TryEncodeDate(int year, int month, int day, TDateTime* out);
 bool TryEncodeTime(int hour, int minute, int second, int millisecond, TDateTime* out);
+// Decoding first rounds the value to the millisecond. Values before 1899-12-30 are negative: the
+// whole part counts the days back, the fraction is still the time of day (-1.25 is 1899-12-29
+// 06:00). Values outside years 1..9999 (and NaN) decode to all-zero fields.
 void DecodeDate(TDateTime value, int* year, int* month, int* day);
 void DecodeTime(TDateTime value, int* hour, int* minute, int* second, int* millisecond);
+// A date value plus a time-of-day value, following the sign convention above.
+TDateTime ComposeDateTime(TDateTime date, TDateTime time);
 bool IsLeapYear(int year);
 int DaysInMonth(int year, int month);
 

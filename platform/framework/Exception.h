@@ -29,6 +29,14 @@ class EListError : public Exception {
   const char* ClassName() const override { return "EListError"; }
 };
 
+// A file that could not be opened or created: "Cannot open file \"%s\". %s" (with the system's
+// reason).
+class EFOpenError : public Exception {
+ public:
+  using Exception::Exception;
+  const char* ClassName() const override { return "EFOpenError"; }
+};
+
 // A stream moved fewer bytes than a ReadBuffer/WriteBuffer asked for.
 class EReadError : public Exception {
  public:

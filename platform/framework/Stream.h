@@ -18,7 +18,9 @@ class TStream {
   // Move up to count bytes; return the number moved (a read at the end returns fewer).
   virtual int32_t Read(void* buffer, int32_t count) = 0;
   virtual int32_t Write(const void* buffer, int32_t count) = 0;
-  // 64-bit seek; origin is soFromBeginning, soFromCurrent or soFromEnd. Returns the new position.
+  // 64-bit seek; origin is soFromBeginning, soFromCurrent or soFromEnd. Returns the new position,
+  // or -1 when the move is refused (a position before the start, an unknown origin); a refused
+  // move leaves the position where it was. Positions past the end are allowed.
   virtual int64_t Seek(int64_t offset, uint16_t origin) = 0;
   virtual void SetSize(int64_t size) = 0;
 
@@ -32,7 +34,9 @@ class TStream {
   void ReadBuffer(void* buffer, int32_t count);
   void WriteBuffer(const void* buffer, int32_t count);
   // Copies count bytes from source's current position; count 0 copies the whole source from its
-  // start. Returns the number of bytes copied.
+  // start. Returns the number of bytes copied. The copy goes through one fixed-size buffer, so a
+  // stream of any length costs the same memory; a short source raises EReadError. A negative
+  // count copies nothing.
   int64_t CopyFrom(TStream& source, int64_t count);
 };
 
@@ -41,12 +45,16 @@ class TMemoryStream : public TStream {
   int32_t Read(void* buffer, int32_t count) override;
   int32_t Write(const void* buffer, int32_t count) override;
   int64_t Seek(int64_t offset, uint16_t origin) override;
+  // Positions past the end are allowed; writing there fills the gap with zeros. A negative size
+  // raises EWriteError.
   void SetSize(int64_t size) override;
   int64_t Size() override { return static_cast<int64_t>(data_.size()); }
   const uint8_t* Memory() const { return data_.data(); }
   std::vector<uint8_t>& Bytes() { return data_; }
   void Clear() { data_.clear(); position_ = 0; }
-  void LoadFromFile(const std::string& path);  // raises EReadError ... on failure
+  // Replace the content with the file's / write the content to the file (created or truncated).
+  // A file that cannot be opened raises EFOpenError, a failed transfer EReadError/EWriteError.
+  void LoadFromFile(const std::string& path);
   void SaveToFile(const std::string& path);
 
  private:
@@ -71,6 +79,7 @@ class TFileStream : public TStream {
   int32_t Read(void* buffer, int32_t count) override;
   int32_t Write(const void* buffer, int32_t count) override;
   int64_t Seek(int64_t offset, uint16_t origin) override;
+  // Truncates or extends the file; failure raises EWriteError "Stream write error".
   void SetSize(int64_t size) override;
 
  private:
