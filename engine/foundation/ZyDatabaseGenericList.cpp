@@ -1,0 +1,87 @@
+#include "engine/foundation/ZyDatabaseGenericList.h"
+
+#include "engine/foundation/ZyErrors.h"
+#include "engine/foundation/ZyException.h"
+#include "engine/foundation/ZyMisc.h"
+#include "engine/foundation/ZyModuleText.h"
+#include "platform/framework/Exception.h"
+
+namespace {
+
+inline unsigned char Fold(char c) {
+  const auto u = static_cast<unsigned char>(c);
+  return u >= 'a' && u <= 'z' ? static_cast<unsigned char>(u - ('a' - 'A')) : u;
+}
+
+}  // namespace
+
+size_t TZyDatabaseGenericList::FoldedHash::operator()(std::string_view s) const noexcept {
+  // FNV-1a over the folded bytes.
+  uint64_t h = 1469598103934665603ULL;
+  for (char c : s) {
+    h ^= Fold(c);
+    h *= 1099511628211ULL;
+  }
+  return static_cast<size_t>(h);
+}
+
+bool TZyDatabaseGenericList::FoldedEqual::operator()(std::string_view a,
+                                                     std::string_view b) const noexcept {
+  if (a.size() != b.size()) return false;
+  for (size_t i = 0; i < a.size(); ++i)
+    if (Fold(a[i]) != Fold(b[i])) return false;
+  return true;
+}
+
+TZyDatabaseGenericList::TZyDatabaseGenericList() = default;
+
+TZyDatabaseGenericList::~TZyDatabaseGenericList() { Clear(); }
+
+int32_t TZyDatabaseGenericList::FindIndex(std::string_view name) const {
+  const auto it = index_.find(name);
+  return it == index_.end() ? -1 : it->second;
+}
+
+void TZyDatabaseGenericList::AddOwned(TZyDatabaseGenericObject* item) {
+  const std::string& name = item->NameGet();
+  if (unique_ && index_.count(name) != 0)
+    throw EZyException(zydErrDuplicateName, zydModuleText(zydModGenericList), zydMthGenericListAdd,
+                       zydTxtDuplicateName);
+  // Make room first, so that once the index knows the item nothing can fail.
+  if (items_.size() == items_.capacity()) items_.reserve(items_.empty() ? 8 : items_.size() * 2);
+  index_.emplace(name, static_cast<int32_t>(items_.size()));
+  items_.emplace_back(item);
+}
+
+std::unique_ptr<TZyDatabaseGenericObject> TZyDatabaseGenericList::Delete(std::string_view name) {
+  const auto found = index_.find(name);
+  if (found == index_.end()) return nullptr;
+  const int32_t removed = found->second;
+  std::unique_ptr<TZyDatabaseGenericObject> item = std::move(items_[removed]);
+  items_.erase(items_.begin() + removed);
+  index_.erase(found);
+  // Later items move down by one; a later item of the same name becomes the first of it.
+  for (auto& entry : index_)
+    if (entry.second > removed) --entry.second;
+  for (int32_t i = removed; i < CountGet(); ++i) {
+    const std::string& other = items_[i]->NameGet();
+    if (FoldedEqual()(other, item->NameGet())) {
+      index_.emplace(other, i);
+      break;
+    }
+  }
+  return item;
+}
+
+TZyDatabaseGenericObject* TZyDatabaseGenericList::ItemGet(int32_t index) const {
+  if (index < 0 || index >= CountGet())
+    throw zyfw::EListError(zydFormat("List index out of bounds (%d)", index));
+  return items_[index].get();
+}
+
+void TZyDatabaseGenericList::Clear() {
+  index_.clear();
+  std::vector<std::unique_ptr<TZyDatabaseGenericObject>> doomed;
+  doomed.swap(items_);
+  for (auto& item : doomed) item.reset();
+}
