@@ -190,3 +190,13 @@ constexpr const char* zydMthStorageRenameElement = "IStorage.RenameElement";
 constexpr const char* zydMthStorageEnumElements = "IStorage.EnumElements";
 constexpr const char* zydMthStreamRead = "IStream.Read";
 constexpr const char* zydMthStreamWrite = "IStream.Write";
+
+// ---- Errors this engine adds for files and limits ----------------------------------------------
+// A table stream cannot take another row: row numbers are 32-bit and a stream has a size limit.
+constexpr uint32_t zydErrTableFull = 0x80000205;
+constexpr const char* zydTxtTableFull = "The table '%s' is full: no more rows can be added";
+
+// A compound file that lacks what every database has (the folders, a system table's stream, a
+// user table's stream, the version record). %s says what is missing.
+constexpr uint32_t zydErrNotDatabase = 0x80000708;
+constexpr const char* zydTxtNotDatabase = "The file is not a valid ZyDatabase database: %s";
