@@ -246,16 +246,23 @@ uint64_t TZyDatabaseTable::RowUpdateEnd(bool append) {
     uint8_t* flag = row_.data() + column->OffsetGet();
     if (*flag & 0x80) continue;
     if (column->AutoNumberGet()) {
-      int64_t stored;
-      std::memcpy(&stored, flag + 1, 8);
-      if (stored == 0) {
-        // The number is used up even if the row is later refused: numbers never repeat this way.
+      // The number lives in the column's own data bytes and its counter at the same place in
+      // the counters record: 8 bytes for a 64-bit column, and only the column's width for a
+      // narrower one, so that a SignedInt32 auto-number never spills into the next column's
+      // flag byte (or past the end of the record when it is the last column).
+      const size_t width = static_cast<size_t>(std::min<uint64_t>(8, column->SizeGet()));
+      uint8_t* data = flag + 1;
+      if (std::all_of(data, data + width, [](uint8_t b) { return b == 0; })) {
+        // The number is used up even if the row is later refused.
         uint8_t* counter = counters_.data() + column->OffsetGet() + 1;
-        int64_t last;
-        std::memcpy(&last, counter, 8);
+        int64_t last = 0;
+        std::memcpy(&last, counter, width);
+        if (width < 8 && (counter[width - 1] & 0x80) && column->TypeGet() != zydUnsignedInt32 &&
+            column->TypeGet() != zydUnsignedInt16 && column->TypeGet() != zydUnsignedInt8)
+          last |= int64_t(-1) << (8 * width);  // sign-extend a signed narrow counter
         ++last;
-        std::memcpy(counter, &last, 8);
-        std::memcpy(flag + 1, &last, 8);
+        std::memcpy(counter, &last, width);
+        std::memcpy(data, &last, width);
         changed = true;
         if (result == 0) result = static_cast<uint64_t>(last);
       }
