@@ -343,6 +343,7 @@ Result CfbFile::WriteAt(const void* buffer, size_t count, uint64_t offset) {
 }
 
 Result CfbFile::WriteVec(struct iovec* iov, int count, uint64_t offset) {
+  if (count == 1) return WriteAt(iov->iov_base, iov->iov_len, offset);
   uint64_t end = offset;
   for (int i = 0; i < count; ++i) end += iov[i].iov_len;
   while (count > 0) {
@@ -760,9 +761,14 @@ Result CfbFile::PutRange(bool mini, const std::vector<uint32_t>& chain, uint64_t
 Result CfbFile::SetEntrySize(uint32_t sid, uint32_t start, uint64_t size) {
   DirEntry& e = dir_[sid];
   if (e.start == start && e.size == size) return S_OK;
+  const bool sizeOnly = e.start == start;
   e.start = start;
   e.size = size;
-  return WriteEntry(sid);
+  if (!sizeOnly) return WriteEntry(sid);
+  // The common case of an append: only the 8 bytes of the size change.
+  uint8_t raw[8];
+  Put64(raw, version_ == 3 ? (size & 0xFFFFFFFFull) : size);
+  return WriteAt(raw, sizeof raw, EntryOffset(sid) + ent::kSize);
 }
 
 Result CfbFile::MutableCheck() const {
@@ -840,7 +846,8 @@ Result CfbFile::Grow(StreamState* st, uint64_t pos, const uint8_t* data, size_t 
   const uint64_t newUnits = CeilDiv(newSize, sectorSize_);
   if (newUnits > oldUnits) {
     if ((r = CheckGrowth(newUnits - oldUnits)) != S_OK) return r;
-    st->chain.reserve(size_t(newUnits));
+    if (newUnits > st->chain.capacity())  // geometric growth: appends stay O(1) per sector
+      st->chain.reserve(std::max<size_t>(size_t(newUnits), st->chain.capacity() * 2));
     for (uint64_t u = oldUnits; u < newUnits; ++u) {
       uint32_t s;
       r = AllocSector(st->chain.empty() ? kNone : st->chain.back(), &s);
