@@ -12,7 +12,7 @@ namespace {
 // The vocabulary
 
 struct TokenRow {
-  const char* Name;
+  std::string_view Name;
   int32_t Number;
   int32_t Class;
   bool Keyword;  // found by keyword lookup
@@ -282,12 +282,10 @@ std::string PositionMessage(const char* what, const std::string& text, int32_t l
 
 int32_t GetTokenType(std::string_view text) {
   for (const TokenRow& row : kTokenTable) {
-    if (!row.Keyword) continue;
-    size_t n = std::strlen(row.Name);
-    if (n != text.size()) continue;
+    if (!row.Keyword || row.Name.size() != text.size()) continue;
     size_t i = 0;
-    while (i < n && Upper(static_cast<unsigned char>(text[i])) == row.Name[i]) ++i;
-    if (i == n) return row.Number;
+    while (i < text.size() && Upper(static_cast<unsigned char>(text[i])) == row.Name[i]) ++i;
+    if (i == text.size()) return row.Number;
   }
   return zydTokenIdentifier;
 }
@@ -299,7 +297,7 @@ int32_t GetTokenClass(int32_t number) {
 
 std::string GetTokenName(int32_t number) {
   const TokenRow* row = TokenRowGet(number);
-  return row ? row->Name : "";
+  return row ? std::string(row->Name) : std::string();
 }
 
 int32_t TZyLexSQL::AutomatonStateCount() {

@@ -255,7 +255,8 @@ static_assert(int{TK_SELECT} == zydTokenSelect && int{TK_CREATE_TABLE} == zydTok
               "grammar and lexer number their tokens alike");
 
 static int zydsqllex(int* value, TZyParseSQL& parser) {
-  int32_t token = parser.Lexer->yylex();
+  // Without a lexer there is no input: the parse fails at its end.
+  int32_t token = parser.Lexer ? parser.Lexer->yylex() : 0;
   if (token < 0) token = 0;
   parser.Lookahead = token;
   *value = parser.Value;

@@ -83,7 +83,7 @@ void TZyLex::LogError(const std::string& msg) {
 int32_t TZyLex::ReadCode() {
   if (bufferCount_ == 0 && NextLine < Input.CountGet()) {
     std::string_view line = Input.Get(NextLine);
-    CurrentLine.assign(line.data(), line.size());
+    CurrentLine = line;
     ++NextLine;
     ++LineNumber;
     ColumnNumber = 1;

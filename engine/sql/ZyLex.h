@@ -33,6 +33,7 @@ class TZyLexLines {
 // entry's object slot.
 class TZyTokenList {
  public:
+  TZyTokenList() { entries_.reserve(16); }  // a typical statement, without regrowing
   void Add(std::string_view text, int32_t number) { entries_.push_back({std::string(text), number}); }
   void Clear() { entries_.clear(); }
   int32_t CountGet() const { return static_cast<int32_t>(entries_.size()); }
@@ -94,7 +95,7 @@ class TZyLex {
   TZyTokenList Tokens;
   int32_t NextLine = 0;
   std::string Output;
-  std::string CurrentLine;
+  std::string_view CurrentLine;  // a view of the line in Input
   int32_t LineNumber = 0;
   int32_t ColumnNumber = 0;
   std::string MatchedText;
@@ -120,9 +121,10 @@ class TZyLex {
 
   // Scanner state that the original design kept once per process. Each lexer owns its copy, so
   // scans in different queries (or threads) cannot disturb one another.
-  std::array<uint16_t, kBufferSize> buffer_{};
+  // Only the first bufferCount_ / matchCount_ entries are ever read.
+  std::array<uint16_t, kBufferSize> buffer_;
   int32_t bufferCount_ = 0;
-  std::array<uint16_t, kMatchStackSize> matchStack_{};
+  std::array<uint16_t, kMatchStackSize> matchStack_;
   int32_t matchCount_ = 0;
   std::array<int32_t, kMaxRules + 1> rulePositions_{};
   std::string moreText_;

@@ -225,6 +225,12 @@ TEST(ParseSQL, LeavesTheTokenListToTheStatementParser) {
   EXPECT_EQ(early.Tokens.CountGet(), 3);
 }
 
+TEST(ParseSQL, WithoutALexerNothingIsAccepted) {
+  TZyParseSQL parse;
+  EXPECT_EQ(parse.yyparse(), 1);
+  EXPECT_EQ(parse.ErrorText, "Syntax Error at or about '' on line 0, column 1.");
+}
+
 // The lexer's limits reach the caller of the check as the lexer's exception.
 TEST(ParseSQL, LexerLimitsPassThrough) {
   TZyLexSQL lex;
