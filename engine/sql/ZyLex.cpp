@@ -31,7 +31,7 @@ void TZyLexLines::TextSet(std::string_view text) {
 }
 
 void TZyLexLines::Add(std::string_view line) {
-  spans_.emplace_back(static_cast<uint32_t>(text_.size()), static_cast<uint32_t>(line.size()));
+  spans_.emplace_back(text_.size(), line.size());
   text_.append(line.data(), line.size());
 }
 

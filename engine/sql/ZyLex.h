@@ -5,6 +5,7 @@
 #pragma once
 
 #include <array>
+#include <cstddef>
 #include <cstdint>
 #include <string>
 #include <string_view>
@@ -26,7 +27,7 @@ class TZyLexLines {
 
  private:
   std::string text_;
-  std::vector<std::pair<uint32_t, uint32_t>> spans_;  // offset and length of each line
+  std::vector<std::pair<size_t, size_t>> spans_;  // offset and length of each line
 };
 
 // The tokens of one statement in source order: each entry's text with its token number in the
@@ -37,7 +38,7 @@ class TZyTokenList {
   void Add(std::string_view text, int32_t number) { entries_.push_back({std::string(text), number}); }
   void Clear() { entries_.clear(); }
   int32_t CountGet() const { return static_cast<int32_t>(entries_.size()); }
-  // Both raise the framework's EListError for an index outside 0 .. count - 1.
+  // These raise the framework's EListError for an index outside 0 .. count - 1.
   const std::string& StringsGet(int32_t index) const;
   void StringsSet(int32_t index, std::string text);
   int32_t NumberGet(int32_t index) const;
