@@ -7,33 +7,11 @@
 #include "engine/foundation/ZyModuleText.h"
 #include "platform/framework/Convert.h"
 
-const int32_t ZyDbColumnSizes[zydColumnTypeCount] = {8, 4, 4, 2, 2, 1, 1, 4, 8,
-                                                     10, 1, 8, 8, 1, 1, 8, 8};
-
-namespace {
-
-const char* const kTypeNames[zydColumnTypeCount] = {
-    "SignedInt64", "SignedInt32", "UnsignedInt32", "SignedInt16", "UnsignedInt16",
-    "SignedInt8",  "UnsignedInt8", "Float4",       "Float8",      "Float10",
-    "Boolean",     "Currency",    "DateTime",      "String",      "Byte",
-    "Text",        "Binary"};
-
-bool IsType(TZyDatabaseColumnTypes type) { return type < zydColumnTypeCount; }
-
-}  // namespace
-
-int32_t zydColumnSizeGetByType(TZyDatabaseColumnTypes type) {
-  return IsType(type) ? ZyDbColumnSizes[type] : 0;
-}
-
-std::string zydColumnTypeGetName(TZyDatabaseColumnTypes type) {
-  return IsType(type) ? kTypeNames[type] : "";
-}
-
 TZyDatabaseColumnTypes zydColumnNameGetType(const std::string& name) {
   const std::string upper = zyfw::UpperCase(name);
   for (int t = 0; t < zydColumnTypeCount; ++t) {
-    if (upper == zyfw::UpperCase(kTypeNames[t])) return static_cast<TZyDatabaseColumnTypes>(t);
+    if (upper == zyfw::UpperCase(ZyDbColumnTypeNames[t]))
+      return static_cast<TZyDatabaseColumnTypes>(t);
   }
   throw EZyException(zydErrColumnTypeName, zydModuleText(zydModColumn), zydMthColumnNameGetByType,
                      zydFormat(zydTxtColumnTypeName, name.c_str()));
@@ -49,21 +27,6 @@ TZyDatabaseColumnTypes zydColumnCategoryGetType(TZyDatabaseColumnTypeCategories 
     case zydCategoryString: return zydString;
     case zydCategoryByte: return zydByte;
     default: return zydBinary;
-  }
-}
-
-TZyDatabaseColumnTypeCategories zydColumnCategoryGetByType(TZyDatabaseColumnTypes type) {
-  if (type <= zydUnsignedInt8) return zydCategoryInteger;
-  switch (type) {
-    case zydFloat4:
-    case zydFloat8:
-    case zydFloat10: return zydCategoryFloat;
-    case zydBoolean: return zydCategoryBoolean;
-    case zydCurrency: return zydCategoryCurrency;
-    case zydDateTime: return zydCategoryDateTime;
-    case zydString: return zydCategoryString;
-    case zydByte: return zydCategoryByte;
-    default: return zydCategoryRaw;
   }
 }
 
@@ -95,11 +58,6 @@ TZyDatabaseColumn::TZyDatabaseColumn(const std::string& name, TZyDatabaseColumnT
 }
 
 TZyDatabaseColumn::~TZyDatabaseColumn() = default;
-
-uint64_t TZyDatabaseColumn::SizeGet() const {
-  if (type_ == zydString || type_ == zydByte) return size_;
-  return static_cast<uint64_t>(zydColumnSizeGetByType(type_));
-}
 
 uint64_t TZyDatabaseColumn::CategorySizeGet() const {
   switch (CategoryGet()) {

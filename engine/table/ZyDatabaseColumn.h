@@ -1,6 +1,10 @@
 // The 17 column types and their 8 categories (names, stored sizes, lookups), and the column
 // definitions of a table: each column knows where its bytes sit in a row record, and the column
 // list knows how long a record is.
+//
+// The type facts (sizes, names, categories, a column's size) are defined here in the header: the
+// SQL layer checks parameter values against bound columns with them, and it does not link the
+// table layer.
 #pragma once
 
 #include <cstdint>
@@ -44,12 +48,23 @@ enum TZyDatabaseColumnTypeCategories : uint8_t {
 };
 
 // Stored size of each type, indexed by type. String and Byte say 1: they take the declared size.
-extern const int32_t ZyDbColumnSizes[zydColumnTypeCount];
+inline constexpr int32_t ZyDbColumnSizes[zydColumnTypeCount] = {8, 4, 4, 2, 2, 1, 1, 4, 8,
+                                                               10, 1, 8, 8, 1, 1, 8, 8};
+// The type names, indexed by type, as error messages and the catalogue spell them.
+inline constexpr const char* ZyDbColumnTypeNames[zydColumnTypeCount] = {
+    "SignedInt64", "SignedInt32", "UnsignedInt32", "SignedInt16", "UnsignedInt16",
+    "SignedInt8",  "UnsignedInt8", "Float4",       "Float8",      "Float10",
+    "Boolean",     "Currency",    "DateTime",      "String",      "Byte",
+    "Text",        "Binary"};
 
 // ZyDbColumnSizes[type]; 0 for a value outside the 17 types (a damaged type byte).
-int32_t zydColumnSizeGetByType(TZyDatabaseColumnTypes type);
+inline int32_t zydColumnSizeGetByType(TZyDatabaseColumnTypes type) {
+  return type < zydColumnTypeCount ? ZyDbColumnSizes[type] : 0;
+}
 // "SignedInt64" ... "Binary"; "" for a value outside the 17 types.
-std::string zydColumnTypeGetName(TZyDatabaseColumnTypes type);
+inline std::string zydColumnTypeGetName(TZyDatabaseColumnTypes type) {
+  return type < zydColumnTypeCount ? ZyDbColumnTypeNames[type] : "";
+}
 // The type named name, letter case aside (ASCII). Unknown names raise 0x80000302
 // "The column type name '<name>' was not found".
 TZyDatabaseColumnTypes zydColumnNameGetType(const std::string& name);
@@ -57,7 +72,20 @@ TZyDatabaseColumnTypes zydColumnNameGetType(const std::string& name);
 // matter; any value above 6 gives zydBinary.
 TZyDatabaseColumnTypes zydColumnCategoryGetType(TZyDatabaseColumnTypeCategories category);
 // Any value above 14 gives zydCategoryRaw.
-TZyDatabaseColumnTypeCategories zydColumnCategoryGetByType(TZyDatabaseColumnTypes type);
+inline TZyDatabaseColumnTypeCategories zydColumnCategoryGetByType(TZyDatabaseColumnTypes type) {
+  if (type <= zydUnsignedInt8) return zydCategoryInteger;
+  switch (type) {
+    case zydFloat4:
+    case zydFloat8:
+    case zydFloat10: return zydCategoryFloat;
+    case zydBoolean: return zydCategoryBoolean;
+    case zydCurrency: return zydCategoryCurrency;
+    case zydDateTime: return zydCategoryDateTime;
+    case zydString: return zydCategoryString;
+    case zydByte: return zydCategoryByte;
+    default: return zydCategoryRaw;
+  }
+}
 
 // Column flags.
 constexpr uint64_t zydColumnNullable = 0x1;
@@ -111,7 +139,10 @@ class TZyDatabaseColumn : public TZyDatabaseGenericObject {
   TZyDatabaseColumnData* ColumnDataGet() const { return data_.get(); }
 
   // Bytes of data in a row: the declared size for String and Byte, else the type's size.
-  uint64_t SizeGet() const;
+  uint64_t SizeGet() const {
+    if (type_ == zydString || type_ == zydByte) return size_;
+    return static_cast<uint64_t>(zydColumnSizeGetByType(type_));
+  }
   // Bytes a value of the column's category takes when carried in its widest type: 8 for
   // integers, 10 for floats, 1, 8, 8 for Boolean, Currency, DateTime, SizeGet() for String and
   // Byte, 0 for Text and Binary.
