@@ -211,7 +211,7 @@ class Checker:
         return out
 
     def directory(self):
-        dchain = self.chain(self.first_dir, "directory")
+        self.dir_sectors = dchain = self.chain(self.first_dir, "directory")
         if self.version == 4 and self.ndir != len(dchain):
             self.bad("header counts %d directory sectors, the chain has %d" % (self.ndir, len(dchain)))
         raw = b"".join(self.sector(s) for s in dchain)
