@@ -207,6 +207,12 @@ Result CfbFile::Parse(uint64_t size) {
   }
   fatWritten_ = fatSectors_.size();
   difatWritten_ = difatSectors_.size();
+  // Some writers leave FAT and DIFAT sectors unmarked. Marked here, in memory only, they are
+  // never handed out for data; the mark reaches the file with the next write near it.
+  for (uint32_t s : fatSectors_)
+    if (s < fat_.size() && fat_[s] == FREESECT) fat_[s] = FATSECT;
+  for (uint32_t s : difatSectors_)
+    if (s < fat_.size() && fat_[s] == FREESECT) fat_[s] = DIFSECT;
   stamp_.assign(fat_.size(), 0);
 
   // The directory.
