@@ -15,7 +15,10 @@ void TZyVirtualDisk::Open(const std::u16string& fileName, uint64_t mode, int ver
 }
 
 void TZyVirtualDisk::Open(const std::string& fileName, uint64_t mode, int version) {
+  // Let go of a file opened before, down to its root storage, so that it is unlocked (and can be
+  // this very file again).
   Close();
+  Init(nullptr, nullptr, u"Root", 0);
   document_.reset();
   fileName_ = fileName;
 
