@@ -84,6 +84,7 @@ class CfbFile {
  private:
   struct ChildIndex {
     std::unordered_map<std::u16string, uint32_t> byName;  // upper-cased name -> entry
+    bool valid = true;  // a red-black tree in sibling order (else rebuilt before a change)
   };
   // The sibling-pointer changes of one tree operation, kept so that they can be made visible in
   // the file by one directory-entry write (see Materialize).
@@ -167,6 +168,8 @@ class CfbFile {
   void RbErase(uint32_t z);
   void EraseFixup(uint32_t x, uint32_t xParent);
   Result Materialize(TreeTxn& txn);
+  bool CheckTree(uint32_t storage) const;
+  Result RebuildTree(uint32_t storage);
   void Relocate(uint32_t storage, uint32_t from, uint32_t to);
   Result CollectSubtree(uint32_t sid, std::vector<uint32_t>* nodes) const;
   Result DropSubtree(const std::vector<uint32_t>& nodes, const std::vector<DirEntry>& saved);

@@ -11,6 +11,7 @@
 // colours never decide what a reader finds.
 #include <algorithm>
 #include <ctime>
+#include <functional>
 
 #include "platform/compound/CfbFile.h"
 
@@ -72,12 +73,22 @@ void CfbFile::Encode(const DirEntry& e, uint8_t* raw) const {
   raw[ent::kColor] = e.color;
   Put32(raw + ent::kLeft, e.left);
   Put32(raw + ent::kRight, e.right);
-  Put32(raw + ent::kChild, e.child);
+  Put32(raw + ent::kChild, e.type == kTypeStream ? NOSTREAM : e.child);
+  // Other writers leave times and class ids on streams, or sectors on storages; whatever entry
+  // this service writes is written as the format has it.
+  if (e.type == kTypeStream) {
+    Put32(raw + ent::kStart, e.start);
+    Put64(raw + ent::kSize, version_ == 3 ? (e.size & 0xFFFFFFFFull) : e.size);
+    return;
+  }
   std::memcpy(raw + ent::kClsid, e.clsid, sizeof e.clsid);
   Put32(raw + ent::kStateBits, e.stateBits);
-  Put64(raw + ent::kCreationTime, e.creationTime);
   Put64(raw + ent::kModifiedTime, e.modifiedTime);
-  Put32(raw + ent::kStart, e.start);
+  if (e.type == kTypeStorage) {
+    Put64(raw + ent::kCreationTime, e.creationTime);
+    return;
+  }
+  Put32(raw + ent::kStart, e.start);  // the root: its stream is the mini stream
   Put64(raw + ent::kSize, version_ == 3 ? (e.size & 0xFFFFFFFFull) : e.size);
 }
 
@@ -183,8 +194,113 @@ Result CfbFile::LoadTree(uint32_t storage) {
       stack.push_back(c);
     }
   }
+  index->valid = CheckTree(storage);
   trees_[storage] = std::move(index);
   return S_OK;
+}
+
+// Whether a loaded tree is a red-black tree in sibling order. Trees from other writers may be
+// all-black chains, mis-ordered or mis-coloured; they are rebuilt before their first change.
+bool CfbFile::CheckTree(uint32_t storage) const {
+  const uint32_t top = dir_[storage].child;
+  if (top == NOSTREAM) return true;
+  if (dir_[top].color != kBlack) return false;
+  struct Item {
+    uint32_t node;
+    int blacks;
+  };
+  std::vector<Item> stack{{top, 0}};
+  int leafBlacks = -1;
+  while (!stack.empty()) {
+    const Item it = stack.back();
+    stack.pop_back();
+    const DirEntry& e = dir_[it.node];
+    if (e.color > kBlack) return false;
+    const int blacks = it.blacks + (e.color == kBlack ? 1 : 0);
+    for (uint32_t c : {e.left, e.right}) {
+      if (c == NOSTREAM) {
+        if (leafBlacks < 0) leafBlacks = blacks;
+        if (leafBlacks != blacks) return false;
+      } else {
+        if (e.color == kRed && dir_[c].color == kRed) return false;
+        stack.push_back({c, blacks});
+      }
+    }
+  }
+  // In order, every name must be larger than the one before.
+  const DirEntry* prev = nullptr;
+  uint32_t n = top;
+  std::vector<uint32_t> path;
+  while (n != NOSTREAM || !path.empty()) {
+    while (n != NOSTREAM) {
+      path.push_back(n);
+      n = dir_[n].left;
+    }
+    n = path.back();
+    path.pop_back();
+    if (prev && CompareNames(prev->name, dir_[n].name) >= 0) return false;
+    prev = &dir_[n];
+    n = dir_[n].right;
+  }
+  return true;
+}
+
+// Replaces a storage's tree by a balanced one: the children sorted, the middle one on top of
+// each subtree, the deepest level red and all else black, which meets every red-black rule. The
+// new tree is written into fresh entries and switched in by one write of the storage's entry.
+Result CfbFile::RebuildTree(uint32_t storage) {
+  ChildIndex& index = *trees_.at(storage);
+  std::vector<uint32_t> nodes;
+  std::vector<uint32_t> path;
+  for (uint32_t n = dir_[storage].child; n != NOSTREAM || !path.empty();) {
+    while (n != NOSTREAM) {
+      path.push_back(n);
+      n = dir_[n].left;
+    }
+    n = path.back();
+    path.pop_back();
+    nodes.push_back(n);
+    n = dir_[n].right;
+  }
+  std::stable_sort(nodes.begin(), nodes.end(), [this](uint32_t a, uint32_t b) { return Less(a, b); });
+  std::vector<uint32_t> fresh(nodes.size());
+  for (uint32_t& f : fresh) {
+    Result r = AllocEntry(&f);
+    if (r != S_OK) return (broken_ = r);
+  }
+  int deepest = 0;
+  std::vector<int> depth(nodes.size(), 0);
+  // Builds [lo, hi) under `parent`; returns its top.
+  std::function<uint32_t(size_t, size_t, uint32_t, int)> build = [&](size_t lo, size_t hi,
+                                                                      uint32_t parent, int d) {
+    if (lo >= hi) return NOSTREAM;
+    const size_t mid = lo + (hi - lo) / 2;
+    const uint32_t f = fresh[mid];
+    dir_[f] = dir_[nodes[mid]];
+    parent_[f] = parent;
+    inTree_[f] = 1;
+    depth[mid] = d;
+    deepest = std::max(deepest, d);
+    dir_[f].left = build(lo, mid, f, d + 1);
+    dir_[f].right = build(mid + 1, hi, f, d + 1);
+    return f;
+  };
+  const uint32_t top = build(0, nodes.size(), NOSTREAM, 0);
+  for (size_t i = 0; i < nodes.size(); ++i)
+    dir_[fresh[i]].color = deepest > 0 && depth[i] == deepest ? kRed : kBlack;
+  for (size_t i = 0; i < nodes.size(); ++i) Relocate(storage, nodes[i], fresh[i]);
+  Result r = S_OK;
+  for (uint32_t f : fresh)
+    if (r == S_OK) r = WriteEntry(f);
+  dir_[storage].child = top;
+  if (r == S_OK) r = WriteEntry(storage);  // the switch
+  for (uint32_t n : nodes) {
+    ClearEntry(n);
+    if (r == S_OK) r = WriteEntry(n);
+    freeEntries_.push_back(n);
+  }
+  if (r == S_OK) index.valid = true;
+  return r;
 }
 
 Result CfbFile::Find(uint32_t storage, const std::u16string& name, uint32_t* sid) const {
@@ -629,6 +745,10 @@ Result CfbFile::CreateElement(uint32_t storage, const std::u16string& name, uint
   if (Result r = MutableCheck()) return r;
   if (!IsValidName(name)) return STG_E_INVALIDNAME;
   ChildIndex& index = *trees_.at(storage);
+  if (!index.valid) {
+    Result r = RebuildTree(storage);
+    if (r != S_OK) return r;
+  }
   const std::u16string key = UpperName(name);
   auto it = index.byName.find(key);
   const uint32_t old = it == index.byName.end() ? NOSTREAM : it->second;
@@ -686,8 +806,13 @@ Result CfbFile::Rename(uint32_t storage, const std::u16string& oldName,
   if (open_.count(old)) return STG_E_ACCESSDENIED;
   const std::u16string newKey = UpperName(newName);
   auto jt = index.byName.find(newKey);
+  if (jt != index.byName.end() && jt->second != old) return STG_E_FILEALREADYEXISTS;
+  if (!index.valid) {
+    Result r = RebuildTree(storage);
+    if (r != S_OK) return r;
+    return Rename(storage, oldName, newName);  // entries have moved
+  }
   if (jt != index.byName.end()) {
-    if (jt->second != old) return STG_E_FILEALREADYEXISTS;
     // Only the letter case changes: the place in the tree stays, one entry write.
     dir_[old].name = newName;
     dir_[old].nameLength = uint16_t((newName.size() + 1) * 2);

@@ -214,3 +214,75 @@ TEST_F(CompoundTest, OpenHandlesFollowTheirEntries) {
 
 }  // namespace
 }  // namespace cfbtest
+
+namespace cfbtest {
+namespace {
+
+// Files from other writers may hold sibling trees that are plain chains or break the colour
+// rules. They read as they are; the first change to such a storage leaves a valid tree.
+TEST_F(CompoundTest, ForeignTreesAreReadAndRebuiltOnChange) {
+  const std::string path = Path("chain.cfb");
+  std::vector<std::string> names;
+  {
+    auto root = Create(path, 3);
+    for (int i = 0; i < 40; ++i) {
+      names.push_back("n" + std::to_string(i));
+      WriteAll(*NewStream(*root, names.back()), names.back());
+    }
+  }
+  std::sort(names.begin(), names.end(), SiblingLess);
+  // Relink the root's children as one all-black chain leaning right, the way some writers do,
+  // and give one stream a time stamp, which streams should not carry.
+  FileLayout layout;
+  ASSERT_EQ(InspectFile(path, &layout), S_OK);
+  std::string bytes = FileBytes(path);
+  auto entry = [&](uint32_t id) {
+    uint64_t off = (uint64_t(layout.dirSectors[id / 4]) + 1) * 512 + (id % 4) * 128;
+    return reinterpret_cast<uint8_t*>(&bytes[size_t(off)]);
+  };
+  std::vector<uint32_t> ids;
+  for (const std::string& n : names)
+    for (uint32_t i = 0; i < layout.entries.size(); ++i)
+      if (layout.entries[i].type == 2 && Utf16ToUtf8(layout.entries[i].name) == n) ids.push_back(i);
+  ASSERT_EQ(ids.size(), names.size());
+  for (size_t i = 0; i < ids.size(); ++i) {
+    uint8_t* e = entry(ids[i]);
+    e[0x43] = 1;
+    cfb::Put32(e + 0x44, 0xFFFFFFFF);
+    cfb::Put32(e + 0x48, i + 1 < ids.size() ? ids[i + 1] : 0xFFFFFFFF);
+  }
+  cfb::Put32(entry(0) + 0x4C, ids[0]);
+  cfb::Put64(entry(ids[5]) + 0x6C, 0x01D0000000000000ull);
+  SetFileBytes(path, bytes);
+  ASSERT_EQ(InspectFile(path, &layout), S_OK);
+  ASSERT_NE(CheckTrees(layout), "");
+
+  auto root = OpenRW(path);
+  EXPECT_EQ(Names(*root), names);
+  const std::string heldName = names[7];
+  auto held = OpenS(*root, heldName);  // an open stream moves along with the rebuild
+  for (const std::string& n : names) {
+    if (n == heldName) continue;
+    EXPECT_EQ(ReadAll(*OpenS(*root, n)), n);
+  }
+  WriteAll(*NewStream(*root, "added"), "added");
+  ASSERT_EQ(InspectFile(path, &layout), S_OK);
+  EXPECT_EQ(CheckTrees(layout), "");
+  for (const RawDirEntry& e : layout.entries) {
+    if (e.type == 2) {
+      EXPECT_EQ(e.modifiedTime, 0u) << Utf16ToUtf8(e.name);
+    }
+  }
+  ASSERT_EQ(held->Seek(0, STREAM_SEEK_END, nullptr), S_OK);
+  WriteAll(*held, "+more");
+  held.reset();
+  root.reset();
+  root = OpenRW(path);
+  names.push_back("added");
+  std::sort(names.begin(), names.end(), SiblingLess);
+  EXPECT_EQ(Names(*root), names);
+  EXPECT_EQ(ReadAll(*OpenS(*root, heldName)), heldName + "+more");
+}
+
+}  // namespace
+}  // namespace cfbtest
