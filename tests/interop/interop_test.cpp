@@ -151,8 +151,6 @@ class Builder {
     }
   }
 
-  size_t Count() const { return model_.size(); }
-
  private:
   static std::string Name(const std::string& path) {
     size_t slash = path.rfind('/');
@@ -266,8 +264,11 @@ TEST_P(Interop, NestedStoragesNamesAndRenames) {
   b.Put(std::string(31, 'N'), Bytes(10, 5));  // the longest name the format holds
   // Names that sort by length first, then without regard to case: "b" < "B0" < "abc" < "ABD".
   const char* mixed[] = {"ABD", "b", "abc", "B0", "Abe", "zz", "ZZZ", "a", "_", "~tilde"};
-  int seed = 10;
-  for (const char* name : mixed) b.Put(std::string("Stor1/") + name, Bytes(seed * 7, seed)), ++seed;
+  uint32_t seed = 10;
+  for (const char* name : mixed) {
+    b.Put(std::string("Stor1/") + name, Bytes(seed * 7, seed));
+    ++seed;
+  }
   b.Rename("Stor1/Inner", "Inside");
   b.Rename("Stor1/a", "a-renamed");
   b.Rename("Vacant", "V");

@@ -185,7 +185,7 @@ class Failures(ToolCase):
                             (["ls", self.file, "A/none"], "A/none"),
                             (["put", self.file, "X/s"], "X"),
                             (["mkdir", self.file, "X/Y"], "X"),
-                            (["mv", self.file, "A/none", "n"], "A/none")):
+                            (["mv", self.file, "A/none", "n"], "A/none -> n")):
             self.fails(0x80030002, *args, words=[self.file + ": " + where + ": "])
         self.assertEqual(self.digest(), before)
 
@@ -222,12 +222,20 @@ class Failures(ToolCase):
         self.fails(0x80030002, "ls", missing, words=[missing])
         self.assertFalse(os.path.exists(missing))
         text = self.src("text", b"just some text, not a compound file\n" * 40)
-        err = self.fails(None, "cat", text, "x", words=[text])
-        self.assertRegex(err, r": \$8003[0-9A-F]{4} \S")
+        err = self.fails(0x80030050, "cat", text, "x", words=[text, "(not a compound file)"])
         rc, _, err = tool("put", self.file, "s", os.path.join(self.dir, "no-source"))
         self.assertEqual(rc, 1)
         self.assertIn("no-source", err)
         self.assertFalse(os.path.exists(self.file))
+
+    def test_a_source_that_cannot_be_read_keeps_the_old_stream(self):
+        self.ok("new", self.file)
+        self.ok("put", self.file, "s", stdin=b"old bytes")
+        for source in (os.path.join(self.dir, "no-source"), self.dir):
+            rc, _, err = tool("put", self.file, "s", source)
+            self.assertEqual(rc, 1)
+            self.assertTrue(err.startswith("zydb-storage put: %s: " % source), err)
+        self.assertEqual(self.ok("cat", self.file, "s"), b"old bytes")
 
     def test_file_open_elsewhere(self):
         self.ok("new", self.file)

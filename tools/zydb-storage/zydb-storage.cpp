@@ -117,7 +117,8 @@ class Session {
   Session(std::string command, std::string file)
       : command_(std::move(command)), file_(std::move(file)) {}
 
-  [[noreturn]] void Fail(const std::string& what, Result code = 0) const {
+  [[noreturn]] void Fail(const std::string& what, Result code = 0,
+                         const std::string& note = "") const {
     std::string text = "zydb-storage " + command_ + ": " + file_;
     if (!what.empty()) text += ": " + what;
     if (code != 0) {
@@ -128,6 +129,7 @@ class Session {
       std::snprintf(hex, sizeof hex, "$%08X", code);
       text += std::string(": ") + hex + " " + message;
     }
+    text += note;
     throw Failure{text, 1};
   }
   void Check(Result r, const std::string& what) const {
@@ -136,7 +138,11 @@ class Session {
 
   std::shared_ptr<Storage> Open(bool write) {
     std::shared_ptr<Storage> root;
-    Check(zycfb::OpenDocfile(file_, write ? kWriteFile : kReadFile, &root), "");
+    Result r = zycfb::OpenDocfile(file_, write ? kWriteFile : kReadFile, &root);
+    // The platform reports a file that exists but holds no compound file as "already exists";
+    // say what that means here.
+    if (r == zycfb::STG_E_FILEALREADYEXISTS) Fail("", r, " (not a compound file)");
+    Check(r, "");
     return root;
   }
 
@@ -237,11 +243,19 @@ void CmdCat(Session& session, const std::string& pathArg) {
 void CmdPut(Session& session, const std::string& pathArg, const std::string& source) {
   std::vector<std::u16string> names = SplitPath(pathArg);
   if (names.empty()) UsageError("zydb-storage put: PATH must name a stream");
-  // The source opens first, so a wrong source name leaves the compound file untouched.
+  // The source opens, and its first piece is read, before the compound file is touched: a wrong
+  // source (missing, unreadable, a directory) leaves the old stream as it was.
   bool fromStdin = source.empty() || source == "-";
+  std::string sourceName = fromStdin ? "standard input" : source;
+  auto sourceFailure = [&] {
+    return Failure{"zydb-storage put: " + sourceName + ": " + std::strerror(errno), 1};
+  };
   FILE* in = fromStdin ? stdin : std::fopen(source.c_str(), "rb");
-  if (!in) throw Failure{"zydb-storage put: " + source + ": " + std::strerror(errno), 1};
+  if (!in) throw sourceFailure();
   std::unique_ptr<FILE, int (*)(FILE*)> closer(fromStdin ? nullptr : in, &std::fclose);
+  std::vector<char> buffer(kChunk);
+  size_t got = std::fread(buffer.data(), 1, kChunk, in);
+  if (std::ferror(in)) throw sourceFailure();
 
   std::shared_ptr<Storage> parent = session.OpenParent(names, true);
   std::string where = JoinPath(names, names.size());
@@ -252,20 +266,16 @@ void CmdPut(Session& session, const std::string& pathArg, const std::string& sou
   std::shared_ptr<Stream> stream;
   session.Check(parent->CreateStream(names.back(), zycfb::STGM_CREATE | kWriteElement, &stream),
                 where);
-  std::vector<char> buffer(kChunk);
   for (;;) {
-    size_t got = std::fread(buffer.data(), 1, kChunk, in);
     if (got > 0) {
       uint32_t written = 0;
       session.Check(stream->Write(buffer.data(), static_cast<uint32_t>(got), &written), where);
       if (written != got) session.Fail(where, zycfb::STG_E_WRITEFAULT);
     }
     if (got < kChunk) break;
+    got = std::fread(buffer.data(), 1, kChunk, in);
   }
-  if (std::ferror(in))
-    throw Failure{"zydb-storage put: " + (fromStdin ? std::string("standard input") : source) +
-                      ": " + std::strerror(errno),
-                  1};
+  if (std::ferror(in)) throw sourceFailure();
 }
 
 void CmdMkdir(Session& session, const std::string& pathArg) {
@@ -282,7 +292,7 @@ void CmdMv(Session& session, const std::string& pathArg, const std::string& newN
     UsageError("zydb-storage mv: NEWNAME is a name, not a path: elements are renamed in place");
   std::shared_ptr<Storage> parent = session.OpenParent(names, true);
   session.Check(parent->RenameElement(names.back(), NameFromArg(newName)),
-                JoinPath(names, names.size()));
+                JoinPath(names, names.size()) + " -> " + newName);
 }
 
 void CmdNew(Session& session, const std::string& file, int version) {
