@@ -135,6 +135,32 @@ class TZyDatabaseParsedCriteria : public TZyDatabaseGenericObject {
   // Containers only: the criteria inside the parentheses; nullptr for the other kinds.
   TZyDatabaseParsedCriteriaList* CriteriaGet() const { return criteria_.get(); }
 
+  // Binds a value criterion to column (Column and Category) and, unless the value is NULL or a
+  // parameter, converts the literal into Data in the column's own type:
+  //
+  //   category       Data                                              DataSize
+  //   integer        the text as a 64-bit integer, kept to the         8
+  //                  column's width (its low-order bytes, no range check)
+  //   float          the text as a 10-byte float, rounded to the       10
+  //                  column's precision
+  //   Boolean        1 when the text reads TRUE in any case, else 0    1
+  //   Currency       the amount x 10000 in 64 bits                     8
+  //   DateTime       days since 12/30/1899 with the time as fraction   8
+  //   String, Byte   the first column-size characters and a zero byte  the copied length
+  //
+  // Numbers, amounts and dates are read in the engine's fixed locale, with one optional sign. A
+  // string literal is converted as the text it stands for: its doubled quotes count once ('It''s'
+  // gives It's), while Value keeps the token as written. A Byte column stores a literal's
+  // characters tagged as a String (DataType). Data is allocated anew, zero-filled, with room for
+  // the column's size + 1 bytes and for the category's widest type; a parameter gets the buffer
+  // and nothing in it.
+  //
+  // Raises 0x80000508 "Text and Binary fields cannot be used in where clauses" for a literal aimed
+  // at a Text or Binary column (in any list: those columns take values only through parameters
+  // or NULL), and 0x80000509 "The field '<FieldName>' cannot be compared to '<Value>'" for a
+  // literal that does not convert, or a float beyond the range of a Float4 or Float8 column.
+  void ColumnSet(TZyDatabaseColumn* column);
+
   // Binding, filled by validation.
   TZyDatabaseColumn* ColumnGet() const { return column_; }
   TZyDatabaseColumnTypeCategories CategoryGet() const { return category_; }

@@ -1,0 +1,129 @@
+#include "engine/sql/ZyDatabaseValidate.h"
+
+#include <memory>
+
+#include "engine/foundation/ZyErrors.h"
+#include "engine/foundation/ZyException.h"
+#include "engine/foundation/ZyMisc.h"
+#include "engine/foundation/ZyModuleText.h"
+#include "engine/sql/ZyDatabaseParam.h"
+#include "platform/framework/Convert.h"
+
+namespace {
+
+[[noreturn]] void Raise(uint32_t code, const char* method, const std::string& text) {
+  throw EZyException(code, zydModuleText(zydModValidate), method, text);
+}
+
+// The catalogue's table of the statement's one table entry.
+TZyDatabaseTable* StatementTable(TZyDatabaseTableList& tables, TZyDatabaseParsedSQL& statement,
+                                 const char* method) {
+  const std::string& name = statement.TablesGet().Get(0)->NameGet();
+  const int32_t index = tables.FindIndex(name);
+  if (index < 0)
+    Raise(zydErrTableOrAliasNotFound, method, zydFormat(zydTxtTableOrAliasNotFound, name.c_str()));
+  return tables.Get(index);
+}
+
+}  // namespace
+
+void zydValidate(TZyDatabaseTableList& tables, TZyDatabaseParsedSQL& statement) {
+  TZyDatabaseParsedTableList& statementTables = statement.TablesGet();
+  if (statementTables.CountGet() == 0) Raise(zydErrNoTable, zydMthValidate, zydTxtNoTable);
+  if (statementTables.CountGet() > 1)
+    Raise(zydErrJoinsNotSupported, zydMthValidate, zydTxtJoinsNotSupported);
+  if (statement.StatementTypeGet() == zydStatementCreateTable) return;
+  TZyDatabaseTable* table = StatementTable(tables, statement, zydMthValidate);
+
+  TZyDatabaseParsedFieldList& fields = statement.FieldsGet();
+  if (statement.StatementTypeGet() == zydStatementInsert) {
+    TZyDatabaseParsedCriteriaList& values = statement.ValueCriteriaGet();
+    if (fields.CountGet() == 0) {
+      const std::string& tableName = statementTables.Get(0)->NameGet();
+      TZyDatabaseColumnList* columns = table->ColumnsGet();
+      for (int32_t i = 0; i < columns->CountGet(); ++i)
+        statement.FieldAdd(columns->Get(i)->NameGet(), tableName);
+    }
+    if (fields.CountGet() != values.CountGet())
+      Raise(zydErrFieldValueCount, zydMthValidate, zydTxtFieldValueCount);
+    for (int32_t i = 0; i < values.CountGet(); ++i)
+      values.Get(i)->FieldNameSet(fields.Get(i)->NameGet());
+  }
+
+  // A "*" sets nothing, so it keeps what the entry before it found.
+  TZyDatabaseColumn* column = nullptr;
+  std::string tableName;
+  for (int32_t i = 0; i < fields.CountGet(); ++i) {
+    TZyDatabaseParsedField* field = fields.Get(i);
+    FieldFind(tables, statement, field->NameGet(), field->TableNameGet(), column, tableName);
+    field->TableNameSet(tableName);
+    field->ColumnSet(column);
+  }
+
+  CriteriaBind(tables, statement, statement.SetCriteriaGet());
+  CriteriaBind(tables, statement, statement.WhereCriteriaGet());
+  CriteriaBind(tables, statement, statement.ValueCriteriaGet());
+}
+
+void FieldFind(TZyDatabaseTableList& tables, TZyDatabaseParsedSQL& statement,
+               const std::string& fieldName, const std::string& tableAlias,
+               TZyDatabaseColumn*& column, std::string& tableName) {
+  if (fieldName == "*") return;
+  if (!tableAlias.empty()) {
+    const TZyDatabaseParsedTable* entry = statement.TablesGet().Get(0);
+    if (!zyfw::SameText(tableAlias, entry->NameGet()) &&
+        !zyfw::SameText(tableAlias, entry->AliasGet()))
+      Raise(zydErrTableOrAliasNotFound, zydMthFieldFind,
+            zydFormat(zydTxtTableOrAliasNotFound, tableAlias.c_str()));
+  }
+  TZyDatabaseTable* table = StatementTable(tables, statement, zydMthFieldFind);
+  TZyDatabaseColumn* found = table->ColumnsGet()->Find(fieldName);
+  if (!found)
+    Raise(zydErrFieldNotExist, zydMthFieldFind, zydFormat(zydTxtFieldNotExist, fieldName.c_str()));
+  column = found;
+  tableName = table->NameGet();
+}
+
+void CriteriaBind(TZyDatabaseTableList& tables, TZyDatabaseParsedSQL& statement,
+                  TZyDatabaseParsedCriteriaList& list) {
+  for (int32_t i = 0; i < list.CountGet(); ++i) {
+    TZyDatabaseParsedCriteria* criteria = list.Get(i);
+    switch (criteria->CriteriaTypeGet()) {
+      case zydCriteriaValue: {
+        if (list.ListTypeGet() == zydCriteriaListWhere &&
+            zyfw::SameText(criteria->FieldNameGet(), "SYS_ROWID")) {
+          int32_t row = 0;
+          if (!zyfw::TryStrToInt(criteria->ValueGet(), &row)) row = 0;
+          statement.RowIdSet(row);
+          break;
+        }
+        TZyDatabaseColumn* column = nullptr;
+        std::string tableName;
+        FieldFind(tables, statement, criteria->FieldNameGet(), criteria->TableNameGet(), column,
+                  tableName);
+        // "*" passes the syntax check as a name; a comparison or an assignment needs a column.
+        if (!column)
+          Raise(zydErrFieldNotExist, zydMthFieldFind,
+                zydFormat(zydTxtFieldNotExist, criteria->FieldNameGet().c_str()));
+        criteria->TableName2Set(tableName);
+        criteria->ColumnSet(column);
+        if (criteria->IsParamGet())
+          statement.ParamsGet().Add(std::make_unique<TZyDatabaseParam>(*criteria, *column));
+        break;
+      }
+      case zydCriteriaField: {
+        TZyDatabaseColumn* column = nullptr;
+        std::string tableName;
+        FieldFind(tables, statement, criteria->FieldNameGet(), criteria->TableNameGet(), column,
+                  tableName);
+        const std::string firstTable = tableName;
+        FieldFind(tables, statement, criteria->FieldName2Get(), firstTable, column, tableName);
+        criteria->TableName2Set(tableName);
+        break;
+      }
+      case zydCriteriaContainer:
+        CriteriaBind(tables, statement, *criteria->CriteriaGet());
+        break;
+    }
+  }
+}
