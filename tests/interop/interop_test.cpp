@@ -297,6 +297,7 @@ TEST_P(Interop, StreamsAcrossTheCutoff) {
       {"AppendAcross", {{'P', 3000}, {'A', 3000}, {'A', 10}}},
       {"SetSizeUp", {{'P', 1000}, {'S', 10000}}},
       {"SetSizeTo4096", {{'P', 10}, {'S', 4096}}},
+      {"SetSizeDownTo4096", {{'P', 10000}, {'S', 4096}}},
       {"WriteFar", {{'P', 100}, {'W', 9000}}},
       {"SetSizeDown", {{'P', 10000}, {'S', 100}}},
       {"From4096Down", {{'P', 4096}, {'S', 4095}}},

@@ -238,11 +238,16 @@ class Failures(ToolCase):
         self.assertEqual(self.ok("cat", self.file, "s"), b"old bytes")
 
     def test_file_open_elsewhere(self):
+        # Readers share the file with other readers; a writer needs it alone.
         self.ok("new", self.file)
+        self.ok("put", self.file, "s", stdin=b"s")
         with open(self.file, "rb") as held:
+            fcntl.flock(held, fcntl.LOCK_SH)
+            self.assertEqual(self.ok("cat", self.file, "s"), b"s")
+            self.fails(0x80030020, "put", self.file, "t")
             fcntl.flock(held, fcntl.LOCK_EX)
             self.fails(0x80030020, "ls", self.file)
-            self.fails(0x80030020, "put", self.file, "s")
+            self.fails(0x80030020, "mkdir", self.file, "D")
 
 
 if __name__ == "__main__":
