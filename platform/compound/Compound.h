@@ -6,6 +6,27 @@
 //
 // Handles are shared pointers: dropping the last reference releases the element (and, for the
 // root storage and everything opened under it, finally the file and its lock).
+//
+// How this service answers, where the platform leaves room:
+// - Files: an open for writing, or with STGM_SHARE_EXCLUSIVE / STGM_SHARE_DENY_READ, holds the
+//   file alone (flock, so a second open in this process fails too: STG_E_SHAREVIOLATION);
+//   STGM_READ with STGM_SHARE_DENY_WRITE or STGM_SHARE_DENY_NONE shares it with other readers.
+//   STGM_TRANSACTED is not offered (STG_E_INVALIDFLAG). Opening never changes the file.
+// - Elements open with STGM_SHARE_EXCLUSIVE only (else STG_E_INVALIDFLAG), one handle at a time
+//   (a second open: STG_E_ACCESSDENIED). Asking for write access below a read-only storage is
+//   STG_E_INVALIDFLAG; creating or renaming in one is STG_E_ACCESSDENIED.
+// - STGM_CREATE on an existing element replaces it, unless it (or, for a storage, anything below
+//   it) is open: STG_E_ACCESSDENIED.
+// - Names: 1 to 31 UTF-16 units without '/', '\\', ':', '!' (else STG_E_INVALIDNAME); compared
+//   as the format orders siblings (see CfbFormat.h), so "abc" and "ABC" are one name.
+// - Damaged files give STG_E_DOCFILECORRUPT (STG_E_INVALIDHEADER for bad header fields) when the
+//   damage is met: the file's header, FAT and directory on open, a storage's sibling tree when
+//   it is opened, a stream's chain when the stream is opened. A file that is too short or has no
+//   compound-file signature gives STG_E_FILEALREADYEXISTS, as the platform does.
+// - Version 3 streams and files stay below 2 GB (STG_E_DOCFILETOOLARGE). After a failed write
+//   (STG_E_MEDIUMFULL, STG_E_WRITEFAULT) a file takes no more writes until it is opened again;
+//   what it holds is consistent, since every change is ordered so that a process killed at any
+//   point leaves a file with every completed write.
 #pragma once
 
 #include <cstdint>
@@ -84,6 +105,7 @@ class Storage {
                             std::shared_ptr<Stream>* out) = 0;
   // Every child, in the format's sibling order (shorter names first, then by upper-cased name).
   virtual Result EnumElements(std::vector<ElementStat>* out) = 0;
+  // Stat of the root storage gives the file's path as the name, STGTY_ROOT and the file's times.
   virtual Result RenameElement(const std::u16string& oldName, const std::u16string& newName) = 0;
   virtual Result Stat(ElementStat* stat) = 0;
 };
