@@ -60,6 +60,7 @@ TEST_F(CompoundTest, TenThousandStreamsInOneStorage) {
   ASSERT_EQ(InspectFile(path, &layout), S_OK);
   EXPECT_EQ(CheckTrees(layout), "");
   EXPECT_LT(layout.entries.size(), size_t(kCount) + 2 + 64);
+  EXPECT_EQ(layout.header.numDirSectors, layout.dirSectors.size());  // kept current as it grew
   auto root = OpenRW(path);
   std::shared_ptr<Storage> data;
   ASSERT_EQ(root->OpenStorage(U("Data"), kRW, &data), S_OK);
