@@ -15,32 +15,31 @@ namespace {
   throw EZyException(code, zydModuleText(zydModValidate), method, text);
 }
 
-// The catalogue's table of the statement's one table entry.
-TZyDatabaseTable* StatementTable(TZyDatabaseTableList& tables, TZyDatabaseParsedSQL& statement,
+// The statement's table must be in the catalogue.
+const TZyValidateTable& Existing(const TZyValidateTable& table, TZyDatabaseParsedSQL& statement,
                                  const char* method) {
-  const std::string& name = statement.TablesGet().Get(0)->NameGet();
-  const int32_t index = tables.FindIndex(name);
-  if (index < 0)
-    Raise(zydErrTableOrAliasNotFound, method, zydFormat(zydTxtTableOrAliasNotFound, name.c_str()));
-  return tables.Get(index);
+  if (!table.Name)
+    Raise(zydErrTableOrAliasNotFound, method,
+          zydFormat(zydTxtTableOrAliasNotFound, statement.TablesGet().Get(0)->NameGet().c_str()));
+  return table;
 }
 
 }  // namespace
 
-void zydValidate(TZyDatabaseTableList& tables, TZyDatabaseParsedSQL& statement) {
+void zydValidate(TZyDatabaseParsedSQL& statement, const TZyValidateTable& table) {
   TZyDatabaseParsedTableList& statementTables = statement.TablesGet();
   if (statementTables.CountGet() == 0) Raise(zydErrNoTable, zydMthValidate, zydTxtNoTable);
   if (statementTables.CountGet() > 1)
     Raise(zydErrJoinsNotSupported, zydMthValidate, zydTxtJoinsNotSupported);
   if (statement.StatementTypeGet() == zydStatementCreateTable) return;
-  TZyDatabaseTable* table = StatementTable(tables, statement, zydMthValidate);
+  Existing(table, statement, zydMthValidate);
 
   TZyDatabaseParsedFieldList& fields = statement.FieldsGet();
   if (statement.StatementTypeGet() == zydStatementInsert) {
     TZyDatabaseParsedCriteriaList& values = statement.ValueCriteriaGet();
     if (fields.CountGet() == 0) {
       const std::string& tableName = statementTables.Get(0)->NameGet();
-      TZyDatabaseColumnList* columns = table->ColumnsGet();
+      TZyDatabaseColumnList* columns = table.Columns;
       for (int32_t i = 0; i < columns->CountGet(); ++i)
         statement.FieldAdd(columns->Get(i)->NameGet(), tableName);
     }
@@ -55,17 +54,17 @@ void zydValidate(TZyDatabaseTableList& tables, TZyDatabaseParsedSQL& statement) 
   std::string tableName;
   for (int32_t i = 0; i < fields.CountGet(); ++i) {
     TZyDatabaseParsedField* field = fields.Get(i);
-    FieldFind(tables, statement, field->NameGet(), field->TableNameGet(), column, tableName);
+    FieldFind(table, statement, field->NameGet(), field->TableNameGet(), column, tableName);
     field->TableNameSet(tableName);
     field->ColumnSet(column);
   }
 
-  CriteriaBind(tables, statement, statement.SetCriteriaGet());
-  CriteriaBind(tables, statement, statement.WhereCriteriaGet());
-  CriteriaBind(tables, statement, statement.ValueCriteriaGet());
+  CriteriaBind(table, statement, statement.SetCriteriaGet());
+  CriteriaBind(table, statement, statement.WhereCriteriaGet());
+  CriteriaBind(table, statement, statement.ValueCriteriaGet());
 }
 
-void FieldFind(TZyDatabaseTableList& tables, TZyDatabaseParsedSQL& statement,
+void FieldFind(const TZyValidateTable& table, TZyDatabaseParsedSQL& statement,
                const std::string& fieldName, const std::string& tableAlias,
                TZyDatabaseColumn*& column, std::string& tableName) {
   if (fieldName == "*") return;
@@ -76,15 +75,14 @@ void FieldFind(TZyDatabaseTableList& tables, TZyDatabaseParsedSQL& statement,
       Raise(zydErrTableOrAliasNotFound, zydMthFieldFind,
             zydFormat(zydTxtTableOrAliasNotFound, tableAlias.c_str()));
   }
-  TZyDatabaseTable* table = StatementTable(tables, statement, zydMthFieldFind);
-  TZyDatabaseColumn* found = table->ColumnsGet()->Find(fieldName);
+  TZyDatabaseColumn* found = Existing(table, statement, zydMthFieldFind).Columns->Find(fieldName);
   if (!found)
     Raise(zydErrFieldNotExist, zydMthFieldFind, zydFormat(zydTxtFieldNotExist, fieldName.c_str()));
   column = found;
-  tableName = table->NameGet();
+  tableName = *table.Name;
 }
 
-void CriteriaBind(TZyDatabaseTableList& tables, TZyDatabaseParsedSQL& statement,
+void CriteriaBind(const TZyValidateTable& table, TZyDatabaseParsedSQL& statement,
                   TZyDatabaseParsedCriteriaList& list) {
   for (int32_t i = 0; i < list.CountGet(); ++i) {
     TZyDatabaseParsedCriteria* criteria = list.Get(i);
@@ -99,7 +97,7 @@ void CriteriaBind(TZyDatabaseTableList& tables, TZyDatabaseParsedSQL& statement,
         }
         TZyDatabaseColumn* column = nullptr;
         std::string tableName;
-        FieldFind(tables, statement, criteria->FieldNameGet(), criteria->TableNameGet(), column,
+        FieldFind(table, statement, criteria->FieldNameGet(), criteria->TableNameGet(), column,
                   tableName);
         // "*" passes the syntax check as a name; a comparison or an assignment needs a column.
         if (!column)
@@ -114,15 +112,15 @@ void CriteriaBind(TZyDatabaseTableList& tables, TZyDatabaseParsedSQL& statement,
       case zydCriteriaField: {
         TZyDatabaseColumn* column = nullptr;
         std::string tableName;
-        FieldFind(tables, statement, criteria->FieldNameGet(), criteria->TableNameGet(), column,
+        FieldFind(table, statement, criteria->FieldNameGet(), criteria->TableNameGet(), column,
                   tableName);
         const std::string firstTable = tableName;
-        FieldFind(tables, statement, criteria->FieldName2Get(), firstTable, column, tableName);
+        FieldFind(table, statement, criteria->FieldName2Get(), firstTable, column, tableName);
         criteria->TableName2Set(tableName);
         break;
       }
       case zydCriteriaContainer:
-        CriteriaBind(tables, statement, *criteria->CriteriaGet());
+        CriteriaBind(table, statement, *criteria->CriteriaGet());
         break;
     }
   }

@@ -3,9 +3,10 @@
 // column, converts literal values into value buffers, creates the parameters and records the row
 // number a SYS_ROWID criterion names. Execution then works only with bound columns and buffers.
 //
-// Validation reads only the database's table list. The routines below take that list, so the
-// SQL layer needs nothing of the table store at link time; zydValidate(database, statement) is
-// the form the query calls.
+// Of the database, validation needs only the one table a statement names: its name in the
+// catalogue and its columns. The core routines below take that view, so the SQL layer calls
+// nothing of the table store; zydValidate(database, statement), which the query calls, finds the
+// table and hands its view on.
 #pragma once
 
 #include <string>
@@ -13,6 +14,13 @@
 #include "engine/foundation/ZyDatabaseCommon.h"
 #include "engine/sql/ZyDatabaseParserObjects.h"
 #include "engine/table/ZyDatabaseMain.h"
+
+// The statement's table as the catalogue has it; Name is nullptr when the database has none of
+// that name (or the statement does not name exactly one table).
+struct TZyValidateTable {
+  const std::string* Name = nullptr;
+  TZyDatabaseColumnList* Columns = nullptr;
+};
 
 // Validates and binds statement in place, raising at the first error; what was bound before it
 // stays bound. Errors (module "ZyDatabase"):
@@ -26,16 +34,31 @@
 // of the table is listed, in column order; the value criteria then take the field names in turn.
 // A "*" entry of a field list binds nothing of its own: it keeps the table and column of the
 // entry before it (none when it comes first).
-void zydValidate(TZyDatabaseTableList& tables, TZyDatabaseParsedSQL& statement);
+void zydValidate(TZyDatabaseParsedSQL& statement, const TZyValidateTable& table);
+
+// The table of database that statement names.
+inline TZyValidateTable zydValidateTableFind(TZyDatabase& database,
+                                             TZyDatabaseParsedSQL& statement) {
+  TZyValidateTable view;
+  if (statement.TablesGet().CountGet() != 1) return view;
+  TZyDatabaseTableList* tables = database.SysTables(zydSysKey);
+  const int32_t index = tables->FindIndex(statement.TablesGet().Get(0)->NameGet());
+  if (index < 0) return view;
+  TZyDatabaseTable* table = tables->Get(index);
+  view.Name = &table->NameGet();
+  view.Columns = table->ColumnsGet();
+  return view;
+}
+
 inline void zydValidate(TZyDatabase& database, TZyDatabaseParsedSQL& statement) {
-  zydValidate(*database.SysTables(zydSysKey), statement);
+  zydValidate(statement, zydValidateTableFind(database, statement));
 }
 
 // Resolves fieldName among the columns of the statement's table. A non-empty tableAlias must be
 // that table's name or alias (letter case aside), else 0x80000505 "The table or alias '<alias>'
 // does not exist"; an unknown field raises 0x80000506 "The field '<field>' does not exist" (both
 // with method "FieldFind"). "*" returns at once and sets nothing.
-void FieldFind(TZyDatabaseTableList& tables, TZyDatabaseParsedSQL& statement,
+void FieldFind(const TZyValidateTable& table, TZyDatabaseParsedSQL& statement,
                const std::string& fieldName, const std::string& tableAlias,
                TZyDatabaseColumn*& column, std::string& tableName);
 
@@ -45,5 +68,5 @@ void FieldFind(TZyDatabaseTableList& tables, TZyDatabaseParsedSQL& statement,
 // wins. Every other value criterion is bound to its column (TableName2 := the column's table),
 // its literal converted, and a parameter created for it when it is one. A field criterion
 // resolves both names; a container binds its sub-list.
-void CriteriaBind(TZyDatabaseTableList& tables, TZyDatabaseParsedSQL& statement,
+void CriteriaBind(const TZyValidateTable& table, TZyDatabaseParsedSQL& statement,
                   TZyDatabaseParsedCriteriaList& list);

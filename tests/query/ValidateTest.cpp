@@ -263,7 +263,6 @@ TEST_F(ValidateTest, SysRowIdNamesARowInTheWhereClauseOnly) {
 }
 
 TEST_F(ValidateTest, QualifiersTablesAndFieldCriteriaByHand) {
-  TZyDatabaseTableList& tables = *db_.SysTables(zydSysKey);
   TZyTokenList none;
   {
     TZyDatabaseParsedSQL s(none);
@@ -276,6 +275,8 @@ TEST_F(ValidateTest, QualifiersTablesAndFieldCriteriaByHand) {
   }
   TZyDatabaseParsedSQL s(none);
   s.TableAdd("T", "TT");
+  const TZyValidateTable tables = zydValidateTableFind(db_, s);
+  ASSERT_NE(tables.Name, nullptr);
   TZyDatabaseColumn* column = nullptr;
   std::string table;
   // The qualifier may be the table's name or its alias, letter case aside.
