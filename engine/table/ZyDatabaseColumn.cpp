@@ -57,8 +57,6 @@ TZyDatabaseColumn::TZyDatabaseColumn(const std::string& name, TZyDatabaseColumnT
   data_ = std::make_unique<TZyDatabaseColumnData>(zydSysKey, *this);
 }
 
-TZyDatabaseColumn::~TZyDatabaseColumn() = default;
-
 uint64_t TZyDatabaseColumn::CategorySizeGet() const {
   switch (CategoryGet()) {
     case zydCategoryInteger: return 8;

@@ -127,7 +127,10 @@ class TZyDatabaseColumn : public TZyDatabaseGenericObject {
   // but mean nothing.
   TZyDatabaseColumn(const std::string& name, TZyDatabaseColumnTypes type,
                     const TZyDatabaseColumn* previous, uint64_t flags, uint64_t size);
-  ~TZyDatabaseColumn() override;
+  // Defined here, so the class has no key function: its type information is emitted wherever it
+  // is used, and code that only reads columns (checked member calls included) needs no table
+  // layer objects.
+  ~TZyDatabaseColumn() override = default;
 
   TZyDatabaseColumnTypes TypeGet() const { return type_; }
   uint64_t FlagsGet() const { return flags_; }
