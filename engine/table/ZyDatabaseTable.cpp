@@ -97,6 +97,20 @@ void TZyDatabaseTable::CreateDone() {
   for (int i = 0; i < 4; ++i) header_[20 + i] = static_cast<uint8_t>(version >> (8 * i));
 
   const uint32_t recordSize = RecordSizeGet();
+  if (!(mode_ & zydTableModeCreate)) {
+    // A stream written for this definition holds the header and whole records, the counters
+    // record at least; appends never leave part of one (the stream's size grows only once the
+    // whole record is in). Anything else means the catalogue and the stream disagree, and
+    // reading on would show bytes of one column as another's. Checked before the buffers are
+    // made, so a damaged catalogue cannot ask for gigabytes.
+    const uint64_t size = static_cast<uint64_t>(stream_->FileSizeGet());
+    if (recordSize == 0 || size < zydTableHeaderSize + uint64_t(recordSize) ||
+        (size - zydTableHeaderSize) % recordSize != 0)
+      throw EZyException(zydErrNotDatabase, zydModuleText(zydModTable), zydMthTableCreateDone,
+                         zydFormat(zydTxtNotDatabase,
+                                   ("the stream of table '" + NameGet() +
+                                    "' does not match its definition").c_str()));
+  }
   uint64_t largest = 0;
   for (int32_t i = 0; i < columns_->CountGet(); ++i)
     largest = std::max(largest, columns_->Get(i)->SizeGet());
