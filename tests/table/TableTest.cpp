@@ -351,11 +351,12 @@ TEST_F(TableTest, EveryTypeRoundTripsThroughAFile) {
   t->RowAddEnd();
   Reopen();
   t = Table("ALLTYPES");
+  const std::string when = zyfw::DateTimeToStr(45000.5);
   const std::pair<const char*, const char*> expected[] = {
       {"I64", "-9223372036854775808"}, {"I32", "-123456"}, {"U32", "4000000000"},
       {"I16", "-32768"}, {"U16", "65535"}, {"I8", "-5"}, {"U8", "200"}, {"F4", "1.5"},
       {"F8", "0.1"}, {"F10", "0.333333333333333"}, {"BOOL", "Y"}, {"CUR", "12345.6789"},
-      {"DT", zyfw::DateTimeToStr(45000.5).c_str()}, {"STR", "hello"}, {"BYT", "0102"},
+      {"DT", when.c_str()}, {"STR", "hello"}, {"BYT", "0102"},
       {"TXT", "a long text"}, {"BIN", ""}};
   for (const auto& e : expected) EXPECT_EQ(Display(t, 1, e.first), e.second) << e.first;
   // Float10 keeps every one of its 10 bytes.
