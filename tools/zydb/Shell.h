@@ -46,6 +46,10 @@ class Shell {
   // Runs one unit and reports its failure; false when the shell should stop (bail or quit).
   bool RunUnit(const Unit& unit, const Source& source);
 
+  // An error as the shell reports it: an engine error as its code and text (with -v its whole
+  // chain), any other as its message.
+  std::string DescribeException(const std::exception& e) const;
+
   bool QuitRequested() const { return quit_; }
   bool AnyFailed() const { return failed_; }
 
@@ -59,7 +63,6 @@ class Shell {
   void ExecuteSql(const std::string& sql);
   void Command(const std::string& line, const Source& source);
   void ReportError(const std::string& message, const Unit& unit, const Source& source);
-  std::string DescribeException(const std::exception& e) const;
 
   // The open database; raises a ShellError when there is none.
   TZyDatabase& Database();

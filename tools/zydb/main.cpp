@@ -131,7 +131,8 @@ int main(int argc, char** argv) {
   try {
     shell.OpenDatabase(o.file, o.replace);
   } catch (const std::exception& e) {
-    std::fprintf(stderr, "Error: cannot open %s: %s\n", o.file.c_str(), e.what());
+    std::fprintf(stderr, "Error: cannot open %s: %s\n", o.file.c_str(),
+                 shell.DescribeException(e).c_str());
     return 1;
   }
   bool go = true;
