@@ -13,6 +13,7 @@
 #include <vector>
 
 #include "engine/foundation/ZyDatabaseCommon.h"
+#include "engine/foundation/ZyErrors.h"
 #include "engine/foundation/ZyException.h"
 #include "engine/foundation/ZyModuleText.h"
 #include "engine/query/ZyDatabaseQuery.h"
