@@ -63,7 +63,9 @@ TEST(Csv, QuoteRoundTrip) {
     ASSERT_EQ(fields.size(), 1u) << t;
     EXPECT_EQ(fields[0].text, t);
     // An empty text must come back as a quoted field, or it would read as NULL.
-    if (t.empty()) EXPECT_TRUE(fields[0].quoted);
+    if (t.empty()) {
+      EXPECT_TRUE(fields[0].quoted);
+    }
   }
   EXPECT_EQ(zydb::CsvQuote("plain"), "plain");
 }
