@@ -143,6 +143,21 @@ TEST_F(Shell, ErrorsExitStatusAndBail) {
   EXPECT_EQ(r.status, 2);
 }
 
+// The terminal loop, driven through -interactive: a banner, errors without line numbers that do
+// not end the session, and the statements kept in the history file.
+TEST_F(Shell, InteractiveSession) {
+  Result r = Zydb({"-interactive", "-csv", "db.zyd"},
+                  "CREATE TABLE T\n(A SignedInt32);\nSELECT B FROM T;\nINSERT INTO T VALUES (7);\n"
+                  "SELECT * FROM T;\n.quit\nSELECT * FROM T;\n");
+  EXPECT_EQ(r.status, 0);
+  EXPECT_EQ(r.out.substr(0, r.out.find('\n')),
+            "zydb 1.00.1.87 - enter .help for the commands; statements end with ';'");
+  EXPECT_EQ(r.out.substr(r.out.find('\n') + 1), "A\r\n7\r\n");  // nothing after .quit
+  EXPECT_NE(r.err.find("Error: $80000506 The field 'B' does not exist\n"), std::string::npos);
+  const std::string history = ReadFile(Path(".zydb_history"));
+  EXPECT_NE(history.find("INSERT"), std::string::npos) << history;
+}
+
 TEST_F(Shell, NewReplacesAndForeignFilesAreLeftAlone) {
   Ok({"db.zyd", "CREATE TABLE T (A SignedInt32)"}, "");
   EXPECT_EQ(Ok({"db.zyd", ".tables"}), "T\n");

@@ -143,7 +143,9 @@ int main(int argc, char** argv) {
       for (const std::string& sql : o.sql)
         if (go) go = shell.RunText(sql);
     } else if (o.interactive == 1 || (o.interactive == -1 && isatty(STDIN_FILENO))) {
+      // Errors were shown as they happened; a session at the terminal still ends normally.
       Interactive(shell);
+      return 0;
     } else {
       shell.RunStream(std::cin, zydb::Source{"", true});
     }
