@@ -122,8 +122,7 @@ void ListStorage(std::ostream& out, zycfb::Storage& storage, int depth) {
 
 }  // namespace
 
-void Shell::Command(const std::string& line, const Source& source) {
-  (void)source;
+void Shell::Command(const std::string& line) {
   const std::vector<std::string> words = CommandWords(line);
   const std::string& name = words[0];
   if (name == ".quit" || name == ".exit") {
@@ -352,6 +351,7 @@ void Shell::CmdImport(const std::vector<std::string>& words) {
       params.push_back(query.ParamByName("P" + std::to_string(i + 1)));
     ParamValue value;
     while (have) {
+      CheckInterrupt();
       if (record.size() != columns.size())
         fail("expected " + std::to_string(columns.size()) + " fields, found " +
              std::to_string(record.size()));

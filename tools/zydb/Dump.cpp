@@ -152,6 +152,7 @@ void Shell::DumpTable(TZyDatabaseTable& table) {
 
   uint64_t row = 0;
   while (query.Next()) {
+    CheckInterrupt();
     const uint64_t live = query.SysCurrentRowNo();
     while (++row < live) standIn(row);
     clear();

@@ -1,5 +1,6 @@
 #include "tools/zydb/Shell.h"
 
+#include <signal.h>
 #include <sys/stat.h>
 
 #include <cerrno>
@@ -32,7 +33,28 @@ std::string Code(uint32_t code) {
 
 bool IsBlankText(const std::string& text) { return zyfw::Trim(text).empty(); }
 
+volatile sig_atomic_t interrupted = 0;
+
+void OnInterrupt(int) { interrupted = 1; }
+
 }  // namespace
+
+void InterruptsCatch() {
+  struct sigaction action = {};
+  action.sa_handler = OnInterrupt;
+  sigemptyset(&action.sa_mask);
+  sigaction(SIGINT, &action, nullptr);
+}
+
+bool InterruptTake() {
+  const bool was = interrupted != 0;
+  interrupted = 0;
+  return was;
+}
+
+void CheckInterrupt() {
+  if (InterruptTake()) throw ShellError("interrupted");
+}
 
 std::vector<std::string> CommandWords(const std::string& line, size_t restAfter,
                                       std::string* rest) {
@@ -123,7 +145,7 @@ bool Shell::RunText(const std::string& text) {
 bool Shell::RunUnit(const Unit& unit, const Source& source) {
   try {
     if (unit.kind == Unit::Command)
-      Command(unit.text, source);
+      Command(unit.text);
     else if (!IsBlankText(unit.text))
       ExecuteSql(unit.text);
     AfterOutput();
@@ -191,6 +213,7 @@ uint64_t Shell::PrintResult(TZyDatabaseQuery& query) {
   ResultPrinter printer(Out(), output, std::move(columns));
   std::vector<Cell> cells(static_cast<size_t>(n));
   while (query.Next()) {
+    CheckInterrupt();
     for (int32_t i = 0; i < n; ++i) cells[static_cast<size_t>(i)] = FieldCell(*fields.Get(i));
     printer.Row(cells);
   }

@@ -61,7 +61,7 @@ class Shell {
 
  private:
   void ExecuteSql(const std::string& sql);
-  void Command(const std::string& line, const Source& source);
+  void Command(const std::string& line);
   void ReportError(const std::string& message, const Unit& unit, const Source& source);
 
   // The open database; raises a ShellError when there is none.
@@ -99,6 +99,13 @@ class Shell {
   bool bailed_ = false;
   int readDepth_ = 0;
 };
+
+// Ctrl-C at the terminal: the handler only raises this flag; long loops (printing a result,
+// .dump, .import) look at it between rows and stop with an error, and the prompt drops the
+// statement being typed.
+void InterruptsCatch();
+bool InterruptTake();
+void CheckInterrupt();  // raises ShellError("interrupted") when the flag was up
 
 // Splits a dot-command line into words: blanks separate them, and '...' or "..." groups a word
 // with blanks in it. With rest, *rest receives the line after the first restAfter words (blanks

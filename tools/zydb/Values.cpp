@@ -33,7 +33,7 @@ bool HasControl(const std::string& text) {
 
 // A text as a parameter value that reads back exactly: quoted, or as bytes when it holds
 // characters a one-line command cannot carry.
-std::string TextSpec(const std::string& text) {
+std::string QuotedOrHex(const std::string& text) {
   if (HasControl(text)) return "x'" + HexEncode(text.data(), text.size()) + "'";
   return SqlQuote(text);
 }
@@ -209,7 +209,7 @@ std::string TypedByteText(TZyDatabaseColumnTypes tag, const std::vector<uint8_t>
     case zydDateTime: return ExactDateTimeText(LittleEndian<double>(b));
     case zydString: {
       std::string s(reinterpret_cast<const char*>(b), strnlen(reinterpret_cast<const char*>(b), raw.size()));
-      return TextSpec(s);
+      return QuotedOrHex(s);
     }
     default: return "";
   }
@@ -321,8 +321,8 @@ Cell FieldCell(TZyDatabaseField& field) {
   return cell;
 }
 
-ParamValue ParseParamValue(const std::string& spec) {
-  const std::string s = zyfw::Trim(spec);
+ParamValue ParseParamValue(const std::string& written) {
+  const std::string s = zyfw::Trim(written);
   ParamValue v;
   if (s.empty()) throw ShellError("a value is needed: NULL, 'text', x'hex' or a bare value");
   if (Upper(s) == "NULL") return v;
@@ -537,7 +537,7 @@ DumpValue DumpOf(TZyDatabaseField& field) {
         d.text = SqlQuote(s);
       } else {
         d.viaParam = true;
-        d.text = TextSpec(s);
+        d.text = QuotedOrHex(s);
       }
       return d;
     }
@@ -560,7 +560,7 @@ DumpValue DumpOf(TZyDatabaseField& field) {
   }
   d.viaParam = true;
   if (type == zydText) {
-    d.text = TextSpec(field.AsString());
+    d.text = QuotedOrHex(field.AsString());
   } else {
     const std::string bytes = BinaryBytes(field);
     d.text = bytes.empty() ? "x''" : HexEncode(bytes.data(), bytes.size());

@@ -48,7 +48,7 @@ struct ParamValue {
   Form form = Null;
   std::string data;
 };
-ParamValue ParseParamValue(const std::string& spec);  // raises ShellError
+ParamValue ParseParamValue(const std::string& written);  // raises ShellError
 
 // Sets param from value, checked against the bound column: a number out of the column's range,
 // a text longer than a String or Byte column, or a text with a zero byte is refused with a

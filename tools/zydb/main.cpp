@@ -104,10 +104,18 @@ void Interactive(zydb::Shell& shell) {
   zydb::StatementSplitter splitter;
   std::string line, entry;
   const zydb::Source typed{"", false};
+  zydb::InterruptsCatch();
   while (!shell.QuitRequested()) {
     std::fflush(stdout);
+    zydb::InterruptTake();
     if (!input.Read(splitter.Pending() ? "   ...> " : "zydb> ", &line)) {
       std::printf("\n");
+      // Ctrl-C drops what was typed so far; Ctrl-D ends the session.
+      if (zydb::InterruptTake()) {
+        splitter.Reset();
+        entry.clear();
+        continue;
+      }
       break;
     }
     entry += (entry.empty() ? "" : "\n") + line;
