@@ -8,6 +8,7 @@
 #include "engine/foundation/ZyException.h"
 #include "engine/foundation/ZyMisc.h"
 #include "engine/foundation/ZyModuleText.h"
+#include "engine/query/ZyDatabaseCatalog.h"
 #include "engine/sql/ZyDatabaseLexSQL.h"
 #include "engine/sql/ZyDatabaseParseSQL.h"
 #include "engine/sql/ZyDatabaseParser.h"
@@ -279,11 +280,15 @@ void TZyDatabaseQuery::ExecChange(bool remove) {
 }
 
 void TZyDatabaseQuery::ExecCreateTable() {
-  TZyDatabaseTable* table =
-      database_->SysTableAdd(zydSysKey, parsedSQL_->TablesGet().Get(0)->NameGet());
+  // Names the catalogue cannot keep are refused before anything is made; a refusal after the
+  // table's stream exists would hold that name until the database closes.
+  const std::string& name = parsedSQL_->TablesGet().Get(0)->NameGet();
+  zydCatalogCheckName(name);
+  TZyDatabaseParsedCreateFieldList& columns = parsedSQL_->CreateFieldsGet();
+  for (int32_t i = 0; i < columns.CountGet(); ++i) zydCatalogCheckName(columns.Get(i)->NameGet());
+  TZyDatabaseTable* table = database_->SysTableAdd(zydSysKey, name);
   table_ = table;
   try {
-    TZyDatabaseParsedCreateFieldList& columns = parsedSQL_->CreateFieldsGet();
     for (int32_t i = 0; i < columns.CountGet(); ++i) {
       const TZyDatabaseParsedCreateField* column = columns.Get(i);
       const uint64_t flags = (column->AllowNullGet() ? zydColumnNullable : 0) |
