@@ -3,8 +3,11 @@
 #include "platform/compound/CfbFile.h"
 
 #include <fcntl.h>
+#include <linux/magic.h>
 #include <sys/file.h>
+#include <sys/mman.h>
 #include <sys/stat.h>
+#include <sys/vfs.h>
 #include <sys/uio.h>
 #include <unistd.h>
 
@@ -31,6 +34,21 @@ alignas(64) const uint8_t kZeros[4096] = {};
 
 uint64_t CeilDiv(uint64_t a, uint64_t b) { return (a + b - 1) / b; }
 
+// Filesystems that overwrite a page in place, so a store into a mapped, allocated page never needs
+// new disk space (see CfbFile::MappedSize).
+bool OverwritesInPlace(int fd) {
+  struct statfs fs;
+  if (::fstatfs(fd, &fs) != 0) return false;
+  switch (static_cast<unsigned long>(fs.f_type)) {
+    case EXT4_SUPER_MAGIC:  // ext2, ext3 and ext4 share it
+    case XFS_SUPER_MAGIC:
+    case TMPFS_MAGIC:
+      return true;
+    default:
+      return false;
+  }
+}
+
 FileTime ToFileTime(const timespec& ts) {
   return uint64_t(ts.tv_sec) * 10000000ull + uint64_t(ts.tv_nsec) / 100 + 116444736000000000ull;
 }
@@ -41,6 +59,7 @@ FileTime ToFileTime(const timespec& ts) {
 // Opening and creating
 
 CfbFile::~CfbFile() {
+  UnmapDirectory();  // first: a mapping keeps the open file, and with it the flock, alive
   if (fd_ >= 0) ::close(fd_);  // also drops the flock
 }
 
@@ -94,6 +113,7 @@ Result CfbFile::Open(const std::string& path, uint32_t mode, std::shared_ptr<Cfb
   if (!S_ISREG(st.st_mode)) return STG_E_ACCESSDENIED;
   r = f->Parse(uint64_t(st.st_size));
   if (r != S_OK) return r;
+  f->mappable_ = writable && OverwritesInPlace(f->fd_);
   *out = std::move(f);
   return S_OK;
 }
@@ -117,6 +137,7 @@ Result CfbFile::Create(const std::string& path, uint32_t mode, int version,
   if (::ftruncate(f->fd_, 0) != 0) return STG_E_ACCESSDENIED;
   r = f->InitNew(version);
   if (r != S_OK) return r;
+  f->mappable_ = OverwritesInPlace(f->fd_);
   *out = std::move(f);
   return S_OK;
 }
@@ -772,9 +793,65 @@ Result CfbFile::SetEntrySize(uint32_t sid, uint32_t start, uint64_t size) {
   e.size = size;
   if (!sizeOnly) return WriteEntry(sid);
   // The common case of an append: only the 8 bytes of the size change.
+  const uint64_t stored = version_ == 3 ? (size & 0xFFFFFFFFull) : size;
+  if (uint64_t* field = MappedSize(sid)) {
+    // One aligned 8-byte store: a kill cannot leave half of it (see MappedSize).
+    __atomic_store_n(field, stored, __ATOMIC_RELEASE);
+    return S_OK;
+  }
   uint8_t raw[8];
-  Put64(raw, version_ == 3 ? (size & 0xFFFFFFFFull) : size);
+  Put64(raw, stored);
   return WriteAt(raw, sizeof raw, EntryOffset(sid) + ent::kSize);
+}
+
+// The size field of entry `sid` in a shared, writable mapping of its directory page, or nullptr
+// where the size has to go out with pwrite. Appends then cost one system call (the data) instead
+// of two, and direct mode and the crash order still hold:
+// - A store into a MAP_SHARED file mapping lands in the very page-cache page that pwrite and pread
+//   use (Linux's page cache is unified), so once the store is made the file holds the new size,
+//   exactly as after a pwrite returns; a process killed at any later instant leaves those bytes.
+// - The data and FAT writes have returned before the store, so the order stays data, FAT links,
+//   size. The store is one aligned 8-byte store, which a kill cannot tear; whole entries (tree
+//   switches) still go through pwrite, because a 128-byte copy could be cut short.
+// What keeps the mapping from faulting: only the page holding the sector is mapped, and only once
+// it lies wholly inside the file (a page past the end raises SIGBUS; while we hold the file for
+// writing it only grows). fallocate first gives every block of the page its disk space through a
+// call that can say the disk is full; a store into a hole would need the space at fault time,
+// where a full disk is a SIGBUS. Filesystems that copy on every write (and so need fresh space
+// even for a store over allocated bytes), or are shared over a network, are not mapped at all.
+// A read-only file never maps; any failure just leaves the pwrite.
+uint64_t* CfbFile::MappedSize(uint32_t sid) {
+  if (!mappable_) return nullptr;
+  static_assert(kDirEntrySize == 128, "entries per sector are counted by shifts");
+  const uint32_t entryShift = shift_ - 7;  // 32 entries to a 4096-byte sector, 4 to a 512-byte one
+  const size_t index = sid >> entryShift;
+  if (index >= dirMaps_.size()) dirMaps_.resize(dirSectors_.size(), nullptr);
+  void*& map = dirMaps_[index];
+  if (map == MAP_FAILED) return nullptr;
+  if (map == nullptr) {
+    static const uint64_t page = uint64_t(::sysconf(_SC_PAGESIZE));
+    const uint64_t sector = SectorOffset(dirSectors_[index]);
+    const uint64_t base = sector & ~(page - 1);
+    if (base + page > fileBytes_) return nullptr;  // not yet: asked again once the file has grown
+    void* p = MAP_FAILED;
+    if (page >= sectorSize_ && ::fallocate(fd_, 0, off_t(base), off_t(page)) == 0)
+      p = ::mmap(nullptr, size_t(page), PROT_READ | PROT_WRITE, MAP_SHARED, fd_, off_t(base));
+    if (p == MAP_FAILED) {
+      map = MAP_FAILED;
+      return nullptr;
+    }
+    map = static_cast<uint8_t*>(p) + (sector - base);
+  }
+  const size_t inSector = size_t(sid & ((1u << entryShift) - 1)) * kDirEntrySize;
+  return reinterpret_cast<uint64_t*>(static_cast<uint8_t*>(map) + inSector + ent::kSize);
+}
+
+void CfbFile::UnmapDirectory() {
+  const uintptr_t page = uintptr_t(::sysconf(_SC_PAGESIZE));
+  for (void* map : dirMaps_)
+    if (map != nullptr && map != MAP_FAILED)
+      ::munmap(reinterpret_cast<void*>(reinterpret_cast<uintptr_t>(map) & ~(page - 1)), page);
+  dirMaps_.clear();
 }
 
 Result CfbFile::MutableCheck() const {
@@ -876,8 +953,24 @@ Result CfbFile::Grow(StreamState* st, uint64_t pos, const uint8_t* data, size_t 
 Result CfbFile::WriteStream(StreamState* st, uint64_t pos, const void* buffer, uint32_t count) {
   if (Result r = MutableCheck()) return r;
   if (count == 0) return S_OK;
-  if (pos + count < pos) return STG_E_DOCFILETOOLARGE;
-  return Grow(st, pos, static_cast<const uint8_t*>(buffer), count);
+  const uint64_t end = pos + count;
+  if (end < pos) return STG_E_DOCFILETOOLARGE;
+  const uint8_t* data = static_cast<const uint8_t*>(buffer);
+  // Most writes (a record appended, a record rewritten in place) land inside one sector that a
+  // regular stream already has, with no gap before them: the data, then the size, in the order
+  // Grow keeps, which does the same for them with more bookkeeping (no sector is new, so nothing
+  // needs zeros). Its size limits cannot be reached from inside the stream's own sectors, except
+  // by a version 3 stream another writer left at 2 GB or more, which goes the long way.
+  const uint64_t unit = pos >> shift_;
+  const uint64_t oldSize = EntrySize(st->sid);
+  if (!st->mini && pos <= oldSize && (version_ == 4 || oldSize < 0x80000000ull) &&
+      unit < st->chain.size() && unit == (end - 1) >> shift_) {
+    const uint64_t at = SectorOffset(st->chain[size_t(unit)]) + (pos & (sectorSize_ - 1));
+    Result r = WriteAt(data, count, at);
+    if (r != S_OK) return r;
+    return SetEntrySize(st->sid, st->chain[0], std::max(oldSize, end));
+  }
+  return Grow(st, pos, data, count);
 }
 
 // Shrinking runs the other way round: the smaller size is recorded first, so the bytes beyond it

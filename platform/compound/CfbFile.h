@@ -143,6 +143,8 @@ class CfbFile {
   Result ReadUnits(bool mini, const std::vector<uint32_t>& chain, uint64_t pos, uint8_t* out,
                    size_t count);
   Result SetEntrySize(uint32_t sid, uint32_t start, uint64_t size);
+  uint64_t* MappedSize(uint32_t sid);
+  void UnmapDirectory();
 
   // Directory.
   void Decode(const uint8_t* raw, DirEntry* e) const;
@@ -179,6 +181,7 @@ class CfbFile {
   int fd_ = -1;
   std::string path_;
   bool writable_ = false;
+  bool mappable_ = false;  // size fields may be stored through mappings (see MappedSize)
   Result broken_ = S_OK;  // after a failed write the file takes no more writes
 
   int version_ = 4;
@@ -210,6 +213,9 @@ class CfbFile {
   bool rootDirty_ = false;
 
   std::vector<uint32_t> dirSectors_;
+  // Where each directory sector (by position in dirSectors_) is mapped for size updates:
+  // nullptr while not (yet) mapped, MAP_FAILED once mapping it has failed. See MappedSize.
+  std::vector<void*> dirMaps_;
   std::vector<DirEntry> dir_;
   std::vector<uint32_t> freeEntries_;  // reusable entries, smallest last
   std::vector<uint32_t> parent_;       // tree parent of each entry of a loaded tree
