@@ -121,6 +121,11 @@ class TZyDatabaseTable : public TZyDatabaseGenericObject {
   std::unique_ptr<TZyDatabaseColumnList> columns_;
   uint64_t currentRow_ = 0;
   std::vector<uint8_t> scanBuffer_;
+  // Callers name a row's fields in the same order row after row, so the k-th RowAddField call
+  // of a row first tries the column the k-th call of the last row named (one string compare)
+  // before the case-folding name lookup. One slot per column, sized once the table is defined.
+  std::vector<int32_t> fieldOrder_;
+  size_t fieldCall_ = 0;
 };
 
 template <typename Visit>
