@@ -13,8 +13,8 @@
 //   STGM_READ with STGM_SHARE_DENY_WRITE or STGM_SHARE_DENY_NONE shares it with other readers.
 //   STGM_TRANSACTED is not offered (STG_E_INVALIDFLAG). Opening never changes the file.
 //   A writer stores stream sizes through a shared mapping of directory pages (ext2/3/4, XFS and
-//   tmpfs): a process that ignores the lock and cuts the file short under a writer ends that
-//   writer with SIGBUS instead of silently damaging the file.
+//   tmpfs), so a process that ignores the lock and cuts the file short under a writer can end
+//   that writer with SIGBUS.
 // - Elements open with STGM_SHARE_EXCLUSIVE only (else STG_E_INVALIDFLAG), one handle at a time
 //   (a second open: STG_E_ACCESSDENIED). Asking for write access below a read-only storage is
 //   STG_E_INVALIDFLAG; creating or renaming in one is STG_E_ACCESSDENIED.
