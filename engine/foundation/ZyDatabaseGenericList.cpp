@@ -25,41 +25,51 @@ size_t TZyDatabaseGenericList::FoldedHash::operator()(std::string_view s) const 
   return static_cast<size_t>(h);
 }
 
-bool TZyDatabaseGenericList::FoldedEqual::operator()(std::string_view a,
-                                                     std::string_view b) const noexcept {
-  if (a.size() != b.size()) return false;
-  for (size_t i = 0; i < a.size(); ++i)
-    if (Fold(a[i]) != Fold(b[i])) return false;
-  return true;
-}
-
 TZyDatabaseGenericList::TZyDatabaseGenericList() = default;
 
 TZyDatabaseGenericList::~TZyDatabaseGenericList() { Clear(); }
 
 int32_t TZyDatabaseGenericList::FindIndex(std::string_view name) const {
-  const auto it = index_.find(name);
-  return it == index_.end() ? -1 : it->second;
+  if (indexed_) {
+    const auto it = index_.find(name);
+    return it == index_.end() ? -1 : it->second;
+  }
+  const FoldedEqual equal;
+  for (size_t i = 0; i < items_.size(); ++i)
+    if (equal(items_[i]->NameGet(), name)) return static_cast<int32_t>(i);
+  return -1;
+}
+
+void TZyDatabaseGenericList::IndexBuild() {
+  index_.reserve(items_.size() * 2);
+  for (size_t i = 0; i < items_.size(); ++i)
+    index_.emplace(items_[i]->NameGet(), static_cast<int32_t>(i));  // keeps the first of a name
+  indexed_ = true;
 }
 
 void TZyDatabaseGenericList::AddOwned(TZyDatabaseGenericObject* item) {
   const std::string& name = item->NameGet();
-  if (unique_ && index_.count(name) != 0)
+  if (unique_ && FindIndex(name) >= 0)
     throw EZyException(zydErrDuplicateName, zydModuleText(zydModGenericList), zydMthGenericListAdd,
                        zydTxtDuplicateName);
-  // Make room first, so that once the index knows the item nothing can fail.
+  // Make room first, so that once the list knows the item nothing can fail.
   if (items_.size() == items_.capacity()) items_.reserve(items_.empty() ? 8 : items_.size() * 2);
-  index_.emplace(name, static_cast<int32_t>(items_.size()));
+  if (indexed_) {
+    index_.emplace(name, static_cast<int32_t>(items_.size()));
+  } else if (CountGet() + 1 > kIndexThreshold) {
+    IndexBuild();  // the items so far; this one follows below
+    index_.emplace(name, static_cast<int32_t>(items_.size()));
+  }
   items_.emplace_back(item);
 }
 
 std::unique_ptr<TZyDatabaseGenericObject> TZyDatabaseGenericList::Delete(std::string_view name) {
-  const auto found = index_.find(name);
-  if (found == index_.end()) return nullptr;
-  const int32_t removed = found->second;
+  const int32_t removed = FindIndex(name);
+  if (removed < 0) return nullptr;
   std::unique_ptr<TZyDatabaseGenericObject> item = std::move(items_[removed]);
   items_.erase(items_.begin() + removed);
-  index_.erase(found);
+  if (!indexed_) return item;
+  index_.erase(item->NameGet());
   // Later items move down by one; a later item of the same name becomes the first of it.
   for (auto& entry : index_)
     if (entry.second > removed) --entry.second;
@@ -81,6 +91,7 @@ TZyDatabaseGenericObject* TZyDatabaseGenericList::ItemGet(int32_t index) const {
 
 void TZyDatabaseGenericList::Clear() {
   index_.clear();
+  indexed_ = false;
   std::vector<std::unique_ptr<TZyDatabaseGenericObject>> doomed;
   doomed.swap(items_);
   for (auto& item : doomed) item.reset();

@@ -3,9 +3,11 @@
 // items are found by name without regard to letter case, and whose names are by default unique.
 //
 // Letter case is folded for ASCII letters only; other bytes compare exactly. Identifiers are
-// ASCII by the identifier rule, so this is the comparison every lookup needs. Lookups go through
-// a side index from name to first position, so finding a name costs the same in a list of ten
-// columns as in a database of thousands of tables, and allocates nothing.
+// ASCII by the identifier rule, so this is the comparison every lookup needs. Most lists are
+// short (the pieces of one statement, the columns of a table): they are searched from the front,
+// which costs less than hashing and needs no memory of its own. A list that grows past
+// kIndexThreshold items gets a side index from name to first position, so finding a name costs
+// the same in a database of thousands of tables. Lookups allocate nothing either way.
 #pragma once
 
 #include <cstdint>
@@ -20,6 +22,9 @@
 
 class TZyDatabaseGenericList {
  public:
+  // Lists longer than this are looked up through the side index.
+  static constexpr int32_t kIndexThreshold = 16;
+
   TZyDatabaseGenericList();
   virtual ~TZyDatabaseGenericList();
   TZyDatabaseGenericList(const TZyDatabaseGenericList&) = delete;
@@ -61,16 +66,31 @@ class TZyDatabaseGenericList {
     size_t operator()(std::string_view s) const noexcept;
   };
   struct FoldedEqual {
-    bool operator()(std::string_view a, std::string_view b) const noexcept;
+    // Inline: short lists call it for every item they look at.
+    bool operator()(std::string_view a, std::string_view b) const noexcept {
+      if (a.size() != b.size()) return false;
+      for (size_t i = 0; i < a.size(); ++i) {
+        unsigned char x = static_cast<unsigned char>(a[i]);
+        unsigned char y = static_cast<unsigned char>(b[i]);
+        if (x >= 'a' && x <= 'z') x = static_cast<unsigned char>(x - ('a' - 'A'));
+        if (y >= 'a' && y <= 'z') y = static_cast<unsigned char>(y - ('a' - 'A'));
+        if (x != y) return false;
+      }
+      return true;
+    }
   };
 
   // Records item (not yet owned) as the last entry, raising on a duplicate name. On return the
   // list owns it; on a raise nothing has changed.
   void AddOwned(TZyDatabaseGenericObject* item);
+  // Fills the side index from the items, first position of each name.
+  void IndexBuild();
 
   std::vector<std::unique_ptr<TZyDatabaseGenericObject>> items_;
-  // Name (viewing the item's own name, which never changes) -> index of its first item.
+  // Name (viewing the item's own name, which never changes) -> index of its first item; kept
+  // only while indexed_ (from the time the list first grew past kIndexThreshold until Clear).
   std::unordered_map<std::string_view, int32_t, FoldedHash, FoldedEqual> index_;
+  bool indexed_ = false;
   bool unique_ = true;
 };
 

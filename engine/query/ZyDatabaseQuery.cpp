@@ -45,46 +45,50 @@ bool Live(const uint8_t* record) {
 
 // ---- the statement text ---------------------------------------------------------------------
 
-void TZyStrings::TextSet(std::string_view text) {
-  lines_.clear();
+void TZyStrings::Append(std::string_view text) {
   size_t start = 0;
   while (start < text.size()) {
     size_t end = start;
     while (end < text.size() && text[end] != '\r' && text[end] != '\n') ++end;
-    lines_.emplace_back(text.substr(start, end - start));
+    if (count_ > 0) text_ += "\r\n";
+    text_.append(text.data() + start, end - start);
+    ++count_;
     if (end < text.size() && text[end] == '\r' && end + 1 < text.size() && text[end + 1] == '\n')
       ++end;
     start = end + 1;
   }
+}
+
+void TZyStrings::TextSet(std::string_view text) {
+  text_.clear();  // keeps its capacity: a query that is given text after text reuses it
+  count_ = 0;
+  Append(text);
   Changed();
 }
 
-std::string TZyStrings::TextGet() const {
-  size_t size = 0;
-  for (const std::string& line : lines_) size += line.size() + 2;
-  std::string text;
-  text.reserve(size);
-  for (size_t i = 0; i < lines_.size(); ++i) {
-    if (i > 0) text += "\r\n";
-    text += lines_[i];
-  }
-  return text;
-}
-
 void TZyStrings::Add(std::string_view line) {
-  lines_.emplace_back(line);
+  if (line.empty()) {
+    if (count_ > 0) text_ += "\r\n";
+    ++count_;
+  } else {
+    Append(line);
+  }
   Changed();
 }
 
 void TZyStrings::Clear() {
-  lines_.clear();
+  text_.clear();
+  count_ = 0;
   Changed();
 }
 
-const std::string& TZyStrings::StringsGet(int32_t index) const {
-  if (index < 0 || index >= CountGet())
+std::string_view TZyStrings::StringsGet(int32_t index) const {
+  if (index < 0 || index >= count_)
     throw zyfw::EListError(zydFormat("List index out of bounds (%d)", index));
-  return lines_[static_cast<size_t>(index)];
+  size_t start = 0;
+  for (int32_t i = 0; i < index; ++i) start = text_.find("\r\n", start) + 2;
+  const size_t end = text_.find("\r\n", start);
+  return std::string_view(text_).substr(start, end == std::string::npos ? end : end - start);
 }
 
 // ---- life cycle -----------------------------------------------------------------------------
@@ -116,10 +120,15 @@ void TZyDatabaseQuery::CheckActive(const std::string& method) const {
 void TZyDatabaseQuery::Prepare() {
   CheckDatabase(zydMthQueryPrepare);
   if (prepared_) return;
-  TZyLexSQL lexer;
+  // One scanner serves every prepare of this query: its buffers are reused, not made anew.
+  if (lexer_)
+    lexer_->Reset();
+  else
+    lexer_ = std::make_unique<TZyLexSQL>();
+  TZyLexSQL& lexer = *lexer_;
   TZyParseSQL checker;
   checker.Lexer = &lexer;
-  const std::string text = sql_.TextGet();
+  const std::string& text = sql_.TextGet();
   lexer.Input.TextSet(text);
   if (checker.yyparse() != 0)
     throw EZyException(zydErrSQLSyntax, zydModuleText(zydModQuery), zydMthQueryPrepare,

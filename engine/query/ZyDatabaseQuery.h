@@ -16,6 +16,7 @@
 #include <string_view>
 #include <vector>
 
+#include "engine/sql/ZyDatabaseLexSQL.h"
 #include "engine/sql/ZyDatabaseParam.h"
 #include "engine/sql/ZyDatabaseParserObjects.h"
 #include "engine/table/ZyDatabaseField.h"
@@ -24,26 +25,30 @@
 
 // The statement text as a list of lines. Every change calls OnChange, through which the query
 // closes and unprepares itself, so a prepared statement always belongs to the text it came from.
+// The lines are kept joined with CR LF, the form in which the text is prepared.
 class TZyStrings {
  public:
   // Replaces every line by the lines of text, split at CR LF, CR or LF; a break at the very end
   // starts no further line.
   void TextSet(std::string_view text);
   // The lines joined with CR LF (no break after the last).
-  std::string TextGet() const;
+  const std::string& TextGet() const { return text_; }
+  // Appends line as one more line; line breaks inside it start further lines.
   void Add(std::string_view line);
   void Clear();
-  int32_t CountGet() const { return static_cast<int32_t>(lines_.size()); }
+  int32_t CountGet() const { return count_; }
   // Raises zyfw::EListError for an index outside 0 .. count - 1.
-  const std::string& StringsGet(int32_t index) const;
+  std::string_view StringsGet(int32_t index) const;
 
   std::function<void()> OnChange;
 
  private:
+  void Append(std::string_view text);
   void Changed() {
     if (OnChange) OnChange();
   }
-  std::vector<std::string> lines_;
+  std::string text_;
+  int32_t count_ = 0;
 };
 
 class TZyDatabaseQuery {
@@ -155,4 +160,6 @@ class TZyDatabaseQuery {
   bool prepared_ = false;
   uint32_t rowsAffected_ = 0;
   std::vector<uint8_t> valueBuffer_;
+  // The scanner of the last prepare, kept with its buffers for the next one (made on first use).
+  std::unique_ptr<TZyLexSQL> lexer_;
 };

@@ -281,8 +281,18 @@ std::string PositionMessage(const char* what, const std::string& text, int32_t l
 }  // namespace
 
 int32_t GetTokenType(std::string_view text) {
-  for (const TokenRow& row : kTokenTable) {
-    if (!row.Keyword || row.Name.size() != text.size()) continue;
+  // The keywords by length, each length's in vocabulary order: a word is compared only with the
+  // keywords as long as itself, and the first that matches wins as before.
+  static constexpr size_t kLongest = 16;
+  static const auto byLength = [] {
+    std::array<std::vector<const TokenRow*>, kLongest + 1> rows;
+    for (const TokenRow& row : kTokenTable)
+      if (row.Keyword && row.Name.size() <= kLongest) rows[row.Name.size()].push_back(&row);
+    return rows;
+  }();
+  if (text.size() > kLongest) return zydTokenIdentifier;
+  for (const TokenRow* candidate : byLength[text.size()]) {
+    const TokenRow& row = *candidate;
     size_t i = 0;
     while (i < text.size() && Upper(static_cast<unsigned char>(text[i])) == row.Name[i]) ++i;
     if (i == text.size()) return row.Number;

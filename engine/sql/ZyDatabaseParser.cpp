@@ -15,8 +15,6 @@ namespace {
 // sooner); a token list that never went through the check cannot recurse without bound.
 constexpr int32_t kMaxNesting = 1024;
 
-char AsciiUpper(char c) { return (c >= 'a' && c <= 'z') ? static_cast<char>(c - 'a' + 'A') : c; }
-
 const std::string& NameAt(const TZyTokenList& tokens, int32_t i) { return tokens.StringsGet(i); }
 
 // The value at i keeps the case in which it was written: it comes from the statement's copy.
@@ -119,11 +117,7 @@ std::unique_ptr<TZyDatabaseParsedSQL> zydParser(TZyTokenList& tokens) {
   // The copy keeps the texts as written; should anything below raise, it goes with the
   // statement.
   auto statement = std::make_unique<TZyDatabaseParsedSQL>(tokens);
-  for (int32_t i = 0; i < tokens.CountGet(); ++i) {
-    std::string text = tokens.StringsGet(i);
-    for (char& c : text) c = AsciiUpper(c);
-    tokens.StringsSet(i, std::move(text));
-  }
+  tokens.UpperCaseAll();
   switch (tokens.NumberGet(0)) {
     case zydTokenSelect: ParseSelect(tokens, *statement); break;
     case zydTokenInsert: ParseInsert(tokens, *statement); break;

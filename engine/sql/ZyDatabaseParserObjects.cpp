@@ -173,11 +173,18 @@ std::unique_ptr<TZyDatabaseParsedCriteria> TZyDatabaseParsedCriteria::MakeContai
 }
 
 uint8_t* TZyDatabaseParsedCriteria::DataAllocate(size_t size) {
-  data_.reset();
+  data_ = nullptr;
   dataCapacity_ = 0;
-  data_ = std::make_unique<uint8_t[]>(size);  // value-initialised: all zero
+  heapData_.reset();
+  if (size <= kInlineData) {
+    std::memset(inlineData_, 0, size);
+    data_ = inlineData_;
+  } else {
+    heapData_ = std::make_unique<uint8_t[]>(size);  // value-initialised: all zero
+    data_ = heapData_.get();
+  }
   dataCapacity_ = size;
-  return data_.get();
+  return data_;
 }
 
 void TZyDatabaseParsedCriteria::ColumnSet(TZyDatabaseColumn* column) {
@@ -238,41 +245,33 @@ TZyDatabaseParsedCreateField* TZyDatabaseParsedCreateFieldList::Add(
 
 // ---------------------------------------------------------------------------------------------
 
-TZyDatabaseParsedSQL::TZyDatabaseParsedSQL(const TZyTokenList& tokens)
-    : createFields_(std::make_unique<TZyDatabaseParsedCreateFieldList>()),
-      fields_(std::make_unique<TZyDatabaseParsedFieldList>()),
-      tables_(std::make_unique<TZyDatabaseParsedTableList>()),
-      whereCriteria_(std::make_unique<TZyDatabaseParsedCriteriaList>(zydCriteriaListWhere)),
-      setCriteria_(std::make_unique<TZyDatabaseParsedCriteriaList>(zydCriteriaListSet)),
-      tokens_(std::make_unique<TZyTokenList>(tokens)),
-      params_(std::make_unique<TZyDatabaseParams>()),
-      valueCriteria_(std::make_unique<TZyDatabaseParsedCriteriaList>(zydCriteriaListValues)) {}
+TZyDatabaseParsedSQL::TZyDatabaseParsedSQL(const TZyTokenList& tokens) : tokens_(tokens) {}
 
 TZyDatabaseParsedSQL::~TZyDatabaseParsedSQL() = default;
 
 TZyDatabaseParsedField* TZyDatabaseParsedSQL::FieldAdd(const std::string& name,
                                                        const std::string& table) {
-  return fields_->Add(name, table);
+  return fields_.Add(name, table);
 }
 
 TZyDatabaseParsedTable* TZyDatabaseParsedSQL::TableAdd(const std::string& name,
                                                        const std::string& alias) {
-  return tables_->Add(name, alias);
+  return tables_.Add(name, alias);
 }
 
 TZyDatabaseParsedCriteria* TZyDatabaseParsedSQL::CriteriaAdd(
     TZyDatabaseLogicTypes logic, const std::string& field, const std::string& table,
     TZyDatabaseFieldOperations operation, const std::string& value, bool isString) {
-  return whereCriteria_->Add(logic, field, table, operation, value, isString);
+  return whereCriteria_.Add(logic, field, table, operation, value, isString);
 }
 
 TZyDatabaseParsedCriteria* TZyDatabaseParsedSQL::CriteriaAdd(
     TZyDatabaseLogicTypes logic, const std::string& field, const std::string& table,
     TZyDatabaseFieldOperations operation, const std::string& field2, const std::string& table2) {
-  return whereCriteria_->Add(logic, field, table, operation, field2, table2);
+  return whereCriteria_.Add(logic, field, table, operation, field2, table2);
 }
 
 TZyDatabaseParsedCriteria* TZyDatabaseParsedSQL::CriteriaAddContainer(
     TZyDatabaseLogicTypes logic) {
-  return whereCriteria_->AddContainer(logic);
+  return whereCriteria_.AddContainer(logic);
 }

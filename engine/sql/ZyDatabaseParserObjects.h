@@ -165,7 +165,7 @@ class TZyDatabaseParsedCriteria : public TZyDatabaseGenericObject {
   TZyDatabaseColumn* ColumnGet() const { return column_; }
   TZyDatabaseColumnTypeCategories CategoryGet() const { return category_; }
   // The value buffer (owned; nullptr until allocated) and its size in bytes.
-  uint8_t* DataGet() const { return data_.get(); }
+  uint8_t* DataGet() const { return data_; }
   size_t DataCapacityGet() const { return dataCapacity_; }
   // Frees the buffer and allocates a new one of size bytes, all zero.
   uint8_t* DataAllocate(size_t size);
@@ -186,8 +186,13 @@ class TZyDatabaseParsedCriteria : public TZyDatabaseGenericObject {
   std::string value_;
   std::string fieldName2_;
   std::string tableName2_;
-  std::unique_ptr<uint8_t[]> data_;
+  // Data lives in the criterion itself when it fits (most columns' values do), else on the heap:
+  // a statement is built at every prepare, and each value would cost an allocation.
+  static constexpr size_t kInlineData = 64;
+  uint8_t* data_ = nullptr;
+  std::unique_ptr<uint8_t[]> heapData_;
   size_t dataCapacity_ = 0;
+  alignas(8) uint8_t inlineData_[kInlineData];
   TZyDatabaseCriteriaTypes criteriaType_;
   TZyDatabaseLogicTypes logic_;
   TZyDatabaseColumn* column_ = nullptr;
@@ -260,14 +265,14 @@ class TZyDatabaseParsedSQL {
   TZyDatabaseParsedSQL(const TZyDatabaseParsedSQL&) = delete;
   TZyDatabaseParsedSQL& operator=(const TZyDatabaseParsedSQL&) = delete;
 
-  TZyDatabaseParsedCreateFieldList& CreateFieldsGet() { return *createFields_; }
-  TZyDatabaseParsedFieldList& FieldsGet() { return *fields_; }
-  TZyDatabaseParsedTableList& TablesGet() { return *tables_; }
-  TZyDatabaseParsedCriteriaList& WhereCriteriaGet() { return *whereCriteria_; }
-  TZyDatabaseParsedCriteriaList& SetCriteriaGet() { return *setCriteria_; }
-  TZyDatabaseParsedCriteriaList& ValueCriteriaGet() { return *valueCriteria_; }
-  const TZyTokenList& TokensGet() const { return *tokens_; }
-  TZyDatabaseParams& ParamsGet() { return *params_; }
+  TZyDatabaseParsedCreateFieldList& CreateFieldsGet() { return createFields_; }
+  TZyDatabaseParsedFieldList& FieldsGet() { return fields_; }
+  TZyDatabaseParsedTableList& TablesGet() { return tables_; }
+  TZyDatabaseParsedCriteriaList& WhereCriteriaGet() { return whereCriteria_; }
+  TZyDatabaseParsedCriteriaList& SetCriteriaGet() { return setCriteria_; }
+  TZyDatabaseParsedCriteriaList& ValueCriteriaGet() { return valueCriteria_; }
+  const TZyTokenList& TokensGet() const { return tokens_; }
+  TZyDatabaseParams& ParamsGet() { return params_; }
 
   TZyDatabaseStatementTypes StatementTypeGet() const { return statementType_; }
   void StatementTypeSet(TZyDatabaseStatementTypes statementType) { statementType_ = statementType; }
@@ -295,14 +300,15 @@ class TZyDatabaseParsedSQL {
   TZyDatabaseParsedCriteria* CriteriaAddContainer(TZyDatabaseLogicTypes logic);
 
  private:
-  std::unique_ptr<TZyDatabaseParsedCreateFieldList> createFields_;
-  std::unique_ptr<TZyDatabaseParsedFieldList> fields_;
-  std::unique_ptr<TZyDatabaseParsedTableList> tables_;
-  std::unique_ptr<TZyDatabaseParsedCriteriaList> whereCriteria_;
-  std::unique_ptr<TZyDatabaseParsedCriteriaList> setCriteria_;
-  std::unique_ptr<TZyTokenList> tokens_;
-  std::unique_ptr<TZyDatabaseParams> params_;
-  std::unique_ptr<TZyDatabaseParsedCriteriaList> valueCriteria_;
+  // Held in place rather than allocated one by one: a statement is built at every prepare.
+  TZyDatabaseParsedCreateFieldList createFields_;
+  TZyDatabaseParsedFieldList fields_;
+  TZyDatabaseParsedTableList tables_;
+  TZyDatabaseParsedCriteriaList whereCriteria_{zydCriteriaListWhere};
+  TZyDatabaseParsedCriteriaList setCriteria_{zydCriteriaListSet};
+  TZyTokenList tokens_;
+  TZyDatabaseParams params_;
+  TZyDatabaseParsedCriteriaList valueCriteria_{zydCriteriaListValues};
   TZyDatabaseStatementTypes statementType_ = zydStatementSelect;
   int32_t rowId_ = 0;
 };

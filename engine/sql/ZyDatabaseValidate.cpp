@@ -11,6 +11,19 @@
 
 namespace {
 
+// Names compare without regard to the case of ASCII letters, as the named lists compare them.
+bool SameName(const std::string& a, const char* b, size_t bSize) {
+  if (a.size() != bSize) return false;
+  for (size_t i = 0; i < bSize; ++i) {
+    char x = a[i], y = b[i];
+    if (x >= 'a' && x <= 'z') x = static_cast<char>(x - 'a' + 'A');
+    if (y >= 'a' && y <= 'z') y = static_cast<char>(y - 'a' + 'A');
+    if (x != y) return false;
+  }
+  return true;
+}
+bool SameName(const std::string& a, const std::string& b) { return SameName(a, b.data(), b.size()); }
+
 [[noreturn]] void Raise(uint32_t code, const char* method, const std::string& text) {
   throw EZyException(code, zydModuleText(zydModValidate), method, text);
 }
@@ -70,8 +83,7 @@ void FieldFind(const TZyValidateTable& table, TZyDatabaseParsedSQL& statement,
   if (fieldName == "*") return;
   if (!tableAlias.empty()) {
     const TZyDatabaseParsedTable* entry = statement.TablesGet().Get(0);
-    if (!zyfw::SameText(tableAlias, entry->NameGet()) &&
-        !zyfw::SameText(tableAlias, entry->AliasGet()))
+    if (!SameName(tableAlias, entry->NameGet()) && !SameName(tableAlias, entry->AliasGet()))
       Raise(zydErrTableOrAliasNotFound, zydMthFieldFind,
             zydFormat(zydTxtTableOrAliasNotFound, tableAlias.c_str()));
   }
@@ -89,7 +101,7 @@ void CriteriaBind(const TZyValidateTable& table, TZyDatabaseParsedSQL& statement
     switch (criteria->CriteriaTypeGet()) {
       case zydCriteriaValue: {
         if (list.ListTypeGet() == zydCriteriaListWhere &&
-            zyfw::SameText(criteria->FieldNameGet(), "SYS_ROWID")) {
+            SameName(criteria->FieldNameGet(), "SYS_ROWID", 9)) {
           int32_t row = 0;
           if (!zyfw::TryStrToInt(criteria->ValueGet(), &row)) row = 0;
           statement.RowIdSet(row);

@@ -19,6 +19,7 @@ namespace {
 void TZyLexLines::TextSet(std::string_view text) {
   Clear();
   text_.reserve(text.size());
+  spans_.reserve(8);
   size_t pos = 0;
   while (pos < text.size()) {
     size_t end = pos;
@@ -60,6 +61,12 @@ void TZyTokenList::StringsSet(int32_t index, std::string text) {
   entries_[static_cast<size_t>(index)].Text = std::move(text);
 }
 
+void TZyTokenList::UpperCaseAll() {
+  for (Entry& entry : entries_)
+    for (char& c : entry.Text)
+      if (c >= 'a' && c <= 'z') c = static_cast<char>(c - 'a' + 'A');
+}
+
 int32_t TZyTokenList::NumberGet(int32_t index) const {
   CheckIndex(index);
   return entries_[static_cast<size_t>(index)].Number;
@@ -80,25 +87,21 @@ void TZyLex::LogError(const std::string& msg) {
   ErrorFlag = true;
 }
 
-int32_t TZyLex::ReadCode() {
-  if (bufferCount_ == 0 && NextLine < Input.CountGet()) {
-    std::string_view line = Input.Get(NextLine);
-    CurrentLine = line;
-    ++NextLine;
-    ++LineNumber;
-    ColumnNumber = 1;
-    // The line and its end-of-line character go in at once, so they must fit together.
-    if (line.size() + 1 > static_cast<size_t>(kBufferSize))
-      Fail("TZyLex.get_char", "input buffer overflow");
-    buffer_[static_cast<size_t>(bufferCount_++)] = '\n';
-    for (size_t i = line.size(); i > 0; --i)
-      buffer_[static_cast<size_t>(bufferCount_++)] = static_cast<unsigned char>(line[i - 1]);
-  }
-  if (bufferCount_ > 0) {
-    ++ColumnNumber;
-    return buffer_[static_cast<size_t>(--bufferCount_)];
-  }
-  return kEndOfInput;
+int32_t TZyLex::ReadLine() {
+  if (NextLine >= Input.CountGet()) return kEndOfInput;
+  std::string_view line = Input.Get(NextLine);
+  CurrentLine = line;
+  ++NextLine;
+  ++LineNumber;
+  ColumnNumber = 1;
+  // The line and its end-of-line character go in at once, so they must fit together.
+  if (line.size() + 1 > static_cast<size_t>(kBufferSize))
+    Fail("TZyLex.get_char", "input buffer overflow");
+  buffer_[static_cast<size_t>(bufferCount_++)] = '\n';
+  for (size_t i = line.size(); i > 0; --i)
+    buffer_[static_cast<size_t>(bufferCount_++)] = static_cast<unsigned char>(line[i - 1]);
+  ++ColumnNumber;
+  return buffer_[static_cast<size_t>(--bufferCount_)];
 }
 
 void TZyLex::UngetCode(int32_t code) {
@@ -167,30 +170,16 @@ void TZyLex::returnc(char ch) {
 void TZyLex::yynew() {
   if (LastChar != '\0') lineStart_ = LastChar == '\n';
   State = startState_ + (lineStart_ ? 1 : 0);
-  MatchedText = moreText_;
+  // Usually nothing was kept by yymore: then the matched text is emptied, keeping its memory.
+  if (moreText_.empty())
+    MatchedText.clear();
+  else
+    MatchedText = moreText_;
   matchedEndsInEnd_ = moreEndsInEnd_;
   moreText_.clear();
   moreEndsInEnd_ = false;
   matchCount_ = 0;
   Done = false;
-}
-
-void TZyLex::yyscan() {
-  activeCode_ = ReadCode();
-  matchedEndsInEnd_ = activeCode_ == kEndOfInput;
-  ActiveChar = matchedEndsInEnd_ ? '\0' : static_cast<char>(activeCode_);
-  MatchedText += ActiveChar;
-}
-
-void TZyLex::yymark(int32_t rule) {
-  if (rule < 0 || rule > kMaxRules) Fail("TZyLex.yymark", "too many rules");
-  rulePositions_[static_cast<size_t>(rule)] = static_cast<int32_t>(MatchedText.size());
-}
-
-void TZyLex::yymatch(int32_t rule) {
-  if (rule < 0 || rule > kMaxRules) Fail("TZyLex.yymatch", "too many rules");
-  if (matchCount_ >= kMatchStackSize) Fail("TZyLex.yymatch", "match stack overflow");
-  matchStack_[static_cast<size_t>(matchCount_++)] = static_cast<uint16_t>(rule);
 }
 
 bool TZyLex::yyfind(int32_t& rule) {
@@ -242,3 +231,23 @@ void TZyLex::yyclear() {
 }
 
 void TZyLex::start(int32_t state) { startState_ = state; }
+
+void TZyLex::Reset() {
+  yyclear();
+  ErrorFlag = false;
+  ErrorText.clear();
+  Input.Clear();
+  Tokens.Clear();
+  NextLine = 0;
+  Output.clear();
+  CurrentLine = std::string_view();
+  LineNumber = 0;
+  ColumnNumber = 0;
+  State = 0;
+  ActiveChar = '\0';
+  MatchedRule = 0;
+  Rejected = false;
+  Done = false;
+  ReturnValue = 0;
+  activeCode_ = 0;
+}

@@ -34,13 +34,15 @@ class TZyLexLines {
 // entry's object slot.
 class TZyTokenList {
  public:
-  TZyTokenList() { entries_.reserve(16); }  // a typical statement, without regrowing
+  TZyTokenList() { entries_.reserve(32); }  // a typical statement, without regrowing
   void Add(std::string_view text, int32_t number) { entries_.push_back({std::string(text), number}); }
   void Clear() { entries_.clear(); }
   int32_t CountGet() const { return static_cast<int32_t>(entries_.size()); }
   // These raise the framework's EListError for an index outside 0 .. count - 1.
   const std::string& StringsGet(int32_t index) const;
   void StringsSet(int32_t index, std::string text);
+  // Every text in upper case (ASCII letters only), in place.
+  void UpperCaseAll();
   int32_t NumberGet(int32_t index) const;
 
  private:
@@ -82,12 +84,16 @@ class TZyLex {
   void return_(int32_t n);  // the runtime's "return"
   void returnc(char ch);
   void yynew();
+  // These three run for every character of the text; they are defined below, in the header.
   void yyscan();
   void yymark(int32_t rule);
   void yymatch(int32_t rule);
   bool yyfind(int32_t& rule);
   bool yydefault();
   void yyclear();
+  // Returns the lexer to the state it was made in (no input, no tokens, no error), keeping the
+  // memory of its buffers: a lexer can serve one text after another without allocating again.
+  void Reset();
   void start(int32_t state);
 
   bool ErrorFlag = false;
@@ -117,6 +123,8 @@ class TZyLex {
 
  private:
   int32_t ReadCode();
+  // ReadCode when the pushback buffer is empty: takes in the next line.
+  int32_t ReadLine();
   void UngetCode(int32_t code);
   [[noreturn]] void Fail(const char* method, const char* text) const;
 
@@ -137,3 +145,27 @@ class TZyLex {
   int32_t activeCode_ = 0;
   bool matchedEndsInEnd_ = false;  // MatchedText's last character is the end of the input
 };
+
+inline int32_t TZyLex::ReadCode() {
+  if (bufferCount_ == 0) return ReadLine();
+  ++ColumnNumber;
+  return buffer_[static_cast<size_t>(--bufferCount_)];
+}
+
+inline void TZyLex::yyscan() {
+  activeCode_ = ReadCode();
+  matchedEndsInEnd_ = activeCode_ == kEndOfInput;
+  ActiveChar = matchedEndsInEnd_ ? '\0' : static_cast<char>(activeCode_);
+  MatchedText += ActiveChar;
+}
+
+inline void TZyLex::yymark(int32_t rule) {
+  if (rule < 0 || rule > kMaxRules) Fail("TZyLex.yymark", "too many rules");
+  rulePositions_[static_cast<size_t>(rule)] = static_cast<int32_t>(MatchedText.size());
+}
+
+inline void TZyLex::yymatch(int32_t rule) {
+  if (rule < 0 || rule > kMaxRules) Fail("TZyLex.yymatch", "too many rules");
+  if (matchCount_ >= kMatchStackSize) Fail("TZyLex.yymatch", "match stack overflow");
+  matchStack_[static_cast<size_t>(matchCount_++)] = static_cast<uint16_t>(rule);
+}

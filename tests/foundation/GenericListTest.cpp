@@ -156,6 +156,30 @@ TEST(GenericList, LookupAgreesWithALinearSearchThroughChanges) {
   }
 }
 
+// Short lists are searched from the front, longer ones through the index built when they grow
+// past the threshold: the answers are the same on both sides of it.
+TEST(GenericList, LookupIsTheSameBelowAndAboveTheIndexThreshold) {
+  RepeatList list;
+  const int32_t limit = TZyDatabaseGenericList::kIndexThreshold;
+  for (int32_t i = 0; i < limit + 3; ++i) {
+    list.Add(std::make_unique<Probe>("item" + std::to_string(i % 5), nullptr));
+    for (int32_t k = 0; k < 5; ++k)
+      ASSERT_EQ(list.FindIndex("ITEM" + std::to_string(k)), k <= i ? k : -1) << i;
+  }
+  // Deleting the first of a name makes the next one of that name the first, on either side.
+  ASSERT_NE(list.Delete("Item2"), nullptr);
+  EXPECT_EQ(list.FindIndex("item2"), 6);
+  UniqueList unique;
+  for (int32_t i = 0; i < limit + 1; ++i)
+    unique.Add(std::make_unique<Probe>("u" + std::to_string(i), nullptr));
+  EXPECT_THROW(unique.Add(std::make_unique<Probe>("U3", nullptr)), EZyException);
+  EXPECT_THROW(unique.Add(std::make_unique<Probe>("U" + std::to_string(limit), nullptr)),
+               EZyException);
+  unique.Clear();
+  unique.Add(std::make_unique<Probe>("U3", nullptr));
+  EXPECT_EQ(unique.FindIndex("u3"), 0);
+}
+
 TEST(GenericList, ManyItemsAreAllFound) {
   UniqueList list;
   const int n = 20000;

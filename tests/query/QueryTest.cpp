@@ -5,6 +5,7 @@
 #include "engine/foundation/ZyErrors.h"
 #include "engine/sql/ZyDatabaseLexSQL.h"
 #include "engine/sql/ZyDatabaseParseSQL.h"
+#include "platform/framework/Exception.h"
 #include "platform/framework/Stream.h"
 #include "tests/query/QueryTestUtil.h"
 
@@ -93,6 +94,30 @@ TEST_F(StatementTest, ChangingTheTextClosesUnpreparesAndForgetsParameterValues) 
   EXPECT_FALSE(q->ActiveGet());
   ExpectError(Raised([&] { q->Next(); }), 0x80000403, zydModQuery, "TZyDatabaseQuery.Next",
               "The query must be active before calling TZyDatabaseQuery.Next");
+}
+
+TEST(QueryText, LinesAreKeptJoinedAndEveryChangeIsAnnounced) {
+  TZyStrings sql;
+  int changes = 0;
+  sql.OnChange = [&] { ++changes; };
+  sql.TextSet("SELECT A\rFROM T\nWHERE A = 1\r\n");
+  EXPECT_EQ(sql.CountGet(), 3);
+  EXPECT_EQ(sql.TextGet(), "SELECT A\r\nFROM T\r\nWHERE A = 1");
+  EXPECT_EQ(sql.StringsGet(1), "FROM T");
+  EXPECT_EQ(sql.StringsGet(2), "WHERE A = 1");
+  sql.Add("");
+  sql.Add("AND B = 2\nOR C = 3");
+  EXPECT_EQ(sql.CountGet(), 6);
+  EXPECT_EQ(sql.StringsGet(3), "");
+  EXPECT_EQ(sql.StringsGet(5), "OR C = 3");
+  EXPECT_THROW(sql.StringsGet(6), zyfw::EListError);
+  EXPECT_THROW(sql.StringsGet(-1), zyfw::EListError);
+  sql.Clear();
+  EXPECT_EQ(sql.CountGet(), 0);
+  EXPECT_EQ(sql.TextGet(), "");
+  sql.TextSet("\r\n\r\nx");  // empty lines count as lines
+  EXPECT_EQ(sql.CountGet(), 3);
+  EXPECT_EQ(changes, 5);
 }
 
 TEST_F(StatementTest, ParametersAndFieldsByName) {

@@ -30,7 +30,7 @@ class ValidateTest : public QueryTest {
     Exec("CREATE TABLE V (I8 SignedInt8 NULL, U16 UnsignedInt16 NULL, I64 SignedInt64 NULL, "
          "F4 Float4 NULL, F8 Float8 NULL, F10 Float10 NULL, BO Boolean NULL, CU Currency NULL, "
          "DT DateTime NULL, S String(10) NULL, S3 String(3) NULL, BY Byte(4) NULL, TX Text NULL, "
-         "BI Binary NULL)");
+         "BI Binary NULL, L String(100) NULL)");
   }
   // The statement of sql, prepared; the query keeps it.
   TZyDatabaseParsedSQL& Prepared(const std::string& sql) {
@@ -144,6 +144,12 @@ TEST_F(ValidateTest, LiteralsBecomeValuesOfTheColumnType) {
   TZyDatabaseParsedSQL& s = Prepared("SELECT I8 FROM V WHERE S = 'It''s'");
   EXPECT_EQ(s.WhereCriteriaGet().Get(0)->ValueGet(), "It''s");
   EXPECT_STREQ(reinterpret_cast<const char*>(s.WhereCriteriaGet().Get(0)->DataGet()), "It's");
+  // A value too long for the criterion's own room goes to a buffer of its own, just as whole.
+  const std::string longText(90, 'q');
+  TZyDatabaseParsedSQL& l = Prepared("SELECT I8 FROM V WHERE L = '" + longText + "'");
+  EXPECT_GE(l.WhereCriteriaGet().Get(0)->DataCapacityGet(), 101u);
+  EXPECT_EQ(std::string(reinterpret_cast<const char*>(l.WhereCriteriaGet().Get(0)->DataGet())),
+            longText);
   // A literal in a Byte column is stored tagged as a String.
   EXPECT_EQ(Prepared("SELECT I8 FROM V WHERE BY = 'ab'").WhereCriteriaGet().Get(0)->DataTypeGet(),
             zydString);

@@ -293,4 +293,48 @@ TEST(LexSQL, ClearAfterAnError) {
   EXPECT_EQ(lex.Tokens.StringsGet(1), "b");
 }
 
+// A lexer that is reset serves the next text exactly as a new one would, whatever the last scan
+// left behind: an error, a look-ahead, a line in the middle.
+TEST(LexSQL, ResetIsAsGoodAsNew) {
+  const std::string texts[] = {
+      "SELECT a, b\r\nFROM t WHERE a = 'x''y' AND b >= -1.5e3",
+      "INSERT INTO t VALUES (:p, 12, @)",
+      std::string(1500, 'a'),
+      "SUM\n\nCREATE TABLE t (s String(10) NULL)",
+  };
+  TZyLexSQL reused;
+  for (const std::string& previous : texts) {
+    for (const std::string& next : texts) {
+      SCOPED_TRACE(previous.substr(0, 20) + " then " + next.substr(0, 20));
+      reused.Reset();
+      reused.Input.TextSet(previous);
+      try {
+        while (reused.yylex() != 0 && reused.Tokens.CountGet() < 3) {
+        }
+      } catch (const EZyException&) {
+      }
+      reused.Reset();
+      TZyLexSQL fresh;
+      std::vector<Tok> expected, got;
+      std::string expectedError, gotError;
+      try {
+        expected = Scan(next, &fresh);
+      } catch (const EZyException& e) {
+        expectedError = e.TextGet(0);
+      }
+      try {
+        got = Scan(next, &reused);
+      } catch (const EZyException& e) {
+        gotError = e.TextGet(0);
+      }
+      EXPECT_EQ(got, expected);
+      EXPECT_EQ(gotError, expectedError);
+      EXPECT_EQ(reused.ErrorText, fresh.ErrorText);
+      EXPECT_EQ(reused.ErrorFlag, fresh.ErrorFlag);
+      EXPECT_EQ(reused.LineNumber, fresh.LineNumber);
+      EXPECT_EQ(reused.ColumnNumber, fresh.ColumnNumber);
+    }
+  }
+}
+
 }  // namespace
