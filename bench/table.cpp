@@ -5,9 +5,9 @@
 //
 //   bench-table [ROWS]     (default 1,000,000)
 #include <fcntl.h>
+#include <sys/resource.h>
 #include <unistd.h>
 
-#include <chrono>
 #include <cstdio>
 #include <cstdlib>
 #include <cstring>
@@ -19,12 +19,19 @@
 
 namespace {
 
-double Seconds(std::chrono::steady_clock::time_point since) {
-  return std::chrono::duration<double>(std::chrono::steady_clock::now() - since).count();
-}
+// Process CPU time (user + system): on a shared machine wall time mostly measures the neighbours.
+struct CpuClock {
+  static double now() {
+    rusage u;
+    getrusage(RUSAGE_SELF, &u);
+    return u.ru_utime.tv_sec + u.ru_stime.tv_sec + (u.ru_utime.tv_usec + u.ru_stime.tv_usec) / 1e6;
+  }
+};
+
+double Seconds(double since) { return CpuClock::now() - since; }
 
 void Report(const char* what, double ours, double limit) {
-  std::printf("%-34s %9.3f s   plain %9.3f s   ratio %5.2f\n", what, ours, limit,
+  std::printf("%-34s %9.3f cpu s   plain %9.3f cpu s   ratio %5.2f\n", what, ours, limit,
               limit > 0 ? ours / limit : 0.0);
 }
 
@@ -51,7 +58,7 @@ int main(int argc, char** argv) {
   const uint32_t recordSize = t->RecordSizeGet();
 
   char name[41];
-  auto start = std::chrono::steady_clock::now();
+  double start = CpuClock::now();
   for (long i = 0; i < rows; ++i) {
     const int32_t qty = static_cast<int32_t>(i % 10);
     const double price = i * 0.25;
@@ -69,7 +76,7 @@ int main(int argc, char** argv) {
   const double appendOurs = Seconds(start);
 
   const int32_t wanted = 3;
-  start = std::chrono::steady_clock::now();
+  start = CpuClock::now();
   auto found = t->RowsGet("QTY", zydFieldOpEqualTo, &wanted);
   const double scanOurs = Seconds(start);
   const uint32_t matched = found->CountGet();
@@ -78,12 +85,12 @@ int main(int argc, char** argv) {
   // The physical limit: the same number of record-sized writes and one sequential read pass.
   std::vector<uint8_t> record(recordSize, 0x5A);
   int fd = ::open(rawPath.c_str(), O_CREAT | O_TRUNC | O_RDWR, 0644);
-  start = std::chrono::steady_clock::now();
+  start = CpuClock::now();
   for (long i = 0; i < rows; ++i)
     if (::pwrite(fd, record.data(), recordSize, off_t(i) * recordSize) != ssize_t(recordSize)) return 1;
   const double appendPlain = Seconds(start);
   std::vector<uint8_t> buffer(1 << 16);
-  start = std::chrono::steady_clock::now();
+  start = CpuClock::now();
   off_t at = 0;
   for (;;) {
     const ssize_t n = ::pread(fd, buffer.data(), buffer.size(), at);

@@ -122,9 +122,19 @@ void TZyDatabaseTable::CreateDone() {
   if (mode_ & zydTableModeCreate) {
     try {
       stream_ = tablesFolder_->FileCreate(Wide(streamName_)).get();
-      stream_->WriteBuffer(header_, zydTableHeaderSize);
+      // A user table's catalogue rows take several writes, and a process may die between any
+      // two. So its stream starts with an all-zero header, and the real header goes in only
+      // once every catalogue row is written: a table whose header is still blank is a creation
+      // that never finished, which the next open takes back (see the catalogue).
+      const bool registering = !(mode_ & zydTableModeSystem);
+      const uint8_t blank[zydTableHeaderSize] = {};
+      stream_->WriteBuffer(registering ? blank : header_, zydTableHeaderSize);
       stream_->WriteBuffer(counters_.data(), static_cast<int32_t>(recordSize));
-      if (!(mode_ & zydTableModeSystem)) zydCatalogRegister(this);
+      if (registering) {
+        zydCatalogRegister(this);
+        stream_->PositionSet(0);
+        stream_->WriteBuffer(header_, zydTableHeaderSize);
+      }
     } catch (...) {
       // A table without its stream or its catalogue rows must not be used: it leaves the table
       // list (the database keeps the object until it closes, since this call is still on it).
@@ -288,7 +298,8 @@ uint64_t TZyDatabaseTable::RowUpdateEnd(bool append) {
         std::memcpy(&last, counter, width);
         if (width < 8 && (counter[width - 1] & 0x80) && column->TypeGet() != zydUnsignedInt32 &&
             column->TypeGet() != zydUnsignedInt16 && column->TypeGet() != zydUnsignedInt8)
-          last |= int64_t(-1) << (8 * width);  // sign-extend a signed narrow counter
+          // Sign-extend a signed narrow counter.
+          last = static_cast<int64_t>(static_cast<uint64_t>(last) | (~uint64_t(0) << (8 * width)));
         ++last;
         std::memcpy(counter, &last, width);
         std::memcpy(data, &last, width);
