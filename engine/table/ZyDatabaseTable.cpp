@@ -442,18 +442,27 @@ uint64_t TZyDatabaseTable::StoreValue(const void* source, size_t length, zyfw::T
 
 // ---- selection --------------------------------------------------------------------------------
 
-bool TZyDatabaseTable::FieldCompare(TZyDatabaseColumn* column, TZyDatabaseFieldOperations op,
-                                    const void* value) {
-  const uint8_t flag = row_[column->OffsetGet()];
+namespace {
+
+// The comparison of one column of one record, wherever the record's bytes are.
+bool CompareRecord(const uint8_t* record, TZyDatabaseColumn* column, TZyDatabaseFieldOperations op,
+                   const void* value) {
+  const uint8_t flag = record[column->OffsetGet()];
   if (!value) {
     if (op == zydFieldOpIsNull) return flag == zydFlagNull;
     if (op == zydFieldOpNotNull) return flag != zydFlagNull;
     return false;
   }
   if (flag == zydFlagNull) return false;
-  const uint8_t* data = row_.data() + column->OffsetGet() + 1;
-  return zydCompareValues(column->TypeGet(), static_cast<uint32_t>(column->SizeGet()), data, value,
-                          op);
+  return zydCompareValues(column->TypeGet(), static_cast<uint32_t>(column->SizeGet()),
+                          record + column->OffsetGet() + 1, value, op);
+}
+
+}  // namespace
+
+bool TZyDatabaseTable::FieldCompare(TZyDatabaseColumn* column, TZyDatabaseFieldOperations op,
+                                    const void* value) {
+  return CompareRecord(row_.data(), column, op, value);
 }
 
 uint32_t TZyDatabaseTable::ReadRecords(uint64_t row, uint32_t count) {
@@ -477,13 +486,25 @@ std::unique_ptr<TZyDatabaseRows> TZyDatabaseTable::RowsGet(const std::string& na
   if (!column)
     Raise(zydErrColumnNotFound, zydMthTableRowsGet, zydFormat(zydTxtColumnNotFound, name.c_str()));
   auto rows = std::make_unique<TZyDatabaseRows>();
-  Scan(1, [&](uint64_t row) {
-    uint32_t status;
-    std::memcpy(&status, row_.data(), 4);
-    if (!(status & zydRowDeleted) && FieldCompare(column, op, value))
-      rows->Add(static_cast<uint32_t>(row));
-    return true;
-  });
+  // Records are tested where the batched read put them; only the last one is copied into the
+  // row buffer, which is where a scan leaves the last record it read.
+  const uint32_t size = RecordSizeGet();
+  const uint32_t batch = size >= 65536 ? 1 : 65536 / size;
+  uint64_t row = 1;
+  for (;;) {
+    const uint32_t got = ReadRecords(row, batch);
+    for (uint32_t i = 0; i < got; ++i, ++row) {
+      const uint8_t* record = scanBuffer_.data() + size_t(i) * size;
+      uint32_t status;
+      std::memcpy(&status, record, 4);
+      if (!(status & zydRowDeleted) && CompareRecord(record, column, op, value))
+        rows->Add(static_cast<uint32_t>(row));
+    }
+    if (got > 0)
+      std::copy(scanBuffer_.data() + size_t(got - 1) * size, scanBuffer_.data() + size_t(got) * size,
+                row_.begin());
+    if (got < batch) break;
+  }
   currentRow_ = 0;
   return rows;
 }
