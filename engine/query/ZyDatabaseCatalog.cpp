@@ -1,6 +1,8 @@
 #include "engine/query/ZyDatabaseCatalog.h"
 
+#include <algorithm>
 #include <string>
+#include <vector>
 
 #include "engine/foundation/ZyDatabaseCommon.h"
 #include "engine/foundation/ZyErrors.h"
@@ -9,6 +11,7 @@
 #include "engine/foundation/ZyModuleText.h"
 #include "engine/package/ZyDatabaseVersion.h"
 #include "engine/query/ZyDatabaseQuery.h"
+#include "engine/storage/ZyVirtualFile.h"
 #include "engine/table/ZyDatabaseCatalog.h"
 #include "engine/table/ZyDatabaseMain.h"
 
@@ -127,6 +130,32 @@ uint32_t StoredVersion(TZyDatabase* db) {
   return query.FieldByName("DATA_BYTE")->AsUnsignedInt32();
 }
 
+// True when the table's stream still has the blank header that creation writes first: the
+// process that created it stopped (or a write failed) before its catalogue rows were all in.
+bool Unfinished(TZyDatabaseTable* table) {
+  uint8_t header[zydTableHeaderSize];
+  TZyVirtualFile* stream = table->StreamGet();
+  stream->PositionSet(0);
+  if (stream->Read(header, zydTableHeaderSize) != int32_t(zydTableHeaderSize)) return false;
+  return std::all_of(header, header + zydTableHeaderSize, [](uint8_t b) { return b == 0; });
+}
+
+// Deletes the catalogue rows of an unfinished creation, the table's own row last, so that an
+// interruption here leaves a situation the next open handles the same way. The stream stays,
+// named by no catalogue row; a later table of the same name replaces it.
+void TakeBack(TZyDatabase* db, TZyDatabaseTable* table, uint32_t tableRow,
+              const std::vector<uint32_t>& columnRows, const std::vector<uint32_t>& propertyRows) {
+  TZyDatabaseTableList* list = db->SysTables(zydSysKey);
+  TZyDatabaseTable* objects = list->Get(0);
+  TZyDatabaseTable* properties = list->Get(1);
+  AllowUpdates allow(db);
+  for (uint32_t row : propertyRows) properties->RowDelete(row);
+  for (uint32_t row : columnRows) objects->RowDelete(row);
+  objects->RowDelete(tableRow);
+  table->StreamGet()->Close();
+  db->SysTableDiscard(zydSysKey, table);
+}
+
 void LoadUserTables(TZyDatabase* db) {
   TZyDatabaseTableList* list = db->SysTables(zydSysKey);
   TZyVirtualFolder* folder = db->SysTablesFolder(zydSysKey);
@@ -159,11 +188,22 @@ void LoadUserTables(TZyDatabase* db) {
   while (next(tables)) {
     const int64_t id = tableId->AsSignedInt64();
     TZyDatabaseTable* table = list->Add(tableName->AsString(), folder, db, 0);
+    // A table whose creation never finished has a blank header; its catalogue rows (however
+    // many were written) are gathered to be taken back instead of describing a table.
+    const bool unfinished = Unfinished(table);
+    std::vector<uint32_t> columnRows, propertyRows;
     while (columnsLeft && !parentId->IsNullGet() && parentId->AsSignedInt64() == id) {
       const int64_t column = columnId->AsSignedInt64();
       TZyDatabaseColumnTypes type = zydSignedInt64;
       uint64_t size = 0;
       uint64_t flags = 0;
+      if (unfinished) {
+        columnRows.push_back(columns.ColumnRowNoGet());
+        for (; propertiesLeft && objectId->AsSignedInt64() == column; propertiesLeft = next(properties))
+          propertyRows.push_back(properties.ColumnRowNoGet());
+        columnsLeft = next(columns);
+        continue;
+      }
       while (propertiesLeft && objectId->AsSignedInt64() == column) {
         const std::string property = kind->AsString();
         if (property == "TableColumnType")
@@ -178,6 +218,17 @@ void LoadUserTables(TZyDatabase* db) {
       }
       table->ColumnAdd(columnName->AsString(), type, flags, size);
       columnsLeft = next(columns);
+    }
+    if (unfinished) {
+      const uint32_t tableRow = tables.ColumnRowNoGet();
+      // Only the last creation can have been cut short: the next open takes it back before
+      // anything else is written. A blank header anywhere else is damage.
+      if (next(tables))
+        throw EZyException(zydErrNotDatabase, zydModuleText(zydModTable), zydMthDatabaseOpen,
+                           zydFormat(zydTxtNotDatabase, ("the stream of table '" + table->NameGet() +
+                                                         "' has no header").c_str()));
+      TakeBack(db, table, tableRow, columnRows, propertyRows);
+      return;
     }
     table->CreateDone();
   }

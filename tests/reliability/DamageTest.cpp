@@ -317,7 +317,9 @@ TEST_P(DamageTest, EndsInAClearErrorOrTheSameData) {
     EXPECT_EQ(dump, f.dump) << "read different data without an error";
   } catch (const EZyException& e) {
     EXPECT_EQ(c.expect, opened ? Expect::ReadFails : Expect::OpenFails) << e.what();
-    if (c.code) EXPECT_EQ(e.CodeGet(0), c.code) << e.what();
+    if (c.code) {
+      EXPECT_EQ(e.CodeGet(0), c.code) << e.what();
+    }
     EXPECT_NE(e.TextGet(0), "") << e.what();
     EXPECT_NE(std::string(e.what()).find(c.textPart), std::string::npos) << e.what();
   }
