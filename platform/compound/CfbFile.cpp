@@ -32,7 +32,9 @@ constexpr uint32_t kRangeLockSector = 0x7FFFE;
 constexpr int kMaxIov = 64;
 alignas(64) const uint8_t kZeros[4096] = {};
 
-uint64_t CeilDiv(uint64_t a, uint64_t b) { return (a + b - 1) / b; }
+// Without the a + b - 1 of the usual form: a stream size read from a damaged directory entry may
+// be near 2^64, and the sum would wrap to a tiny count (an empty chain for a huge stream).
+uint64_t CeilDiv(uint64_t a, uint64_t b) { return a / b + (a % b != 0); }
 
 // Filesystems that overwrite a page in place, so a store into a mapped, allocated page never needs
 // new disk space (see CfbFile::MappedSize).

@@ -3,4 +3,5 @@
 target_sources(test_reliability PRIVATE
   ${CMAKE_SOURCE_DIR}/fuzz/FuzzCommon.cpp
   ${CMAKE_SOURCE_DIR}/fuzz/FuzzCompound.cpp
-  ${CMAKE_SOURCE_DIR}/fuzz/FuzzDatabase.cpp)
+  ${CMAKE_SOURCE_DIR}/fuzz/FuzzDatabase.cpp
+  ${CMAKE_SOURCE_DIR}/fuzz/FuzzSql.cpp)

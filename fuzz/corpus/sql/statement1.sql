@@ -1,0 +1,1 @@
+SELECT ID, S, T FROM ALLTYPES WHERE I32 = 1 OR (S = 'alpha' AND F8 > 0)

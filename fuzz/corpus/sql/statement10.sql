@@ -1,0 +1,1 @@
+CREATE TABLE N (A SignedInt32 AutoNumber, B String(5) NULL, C Text NULL)

@@ -1,0 +1,1 @@
+SELECT * FROM SMALL WHERE K = :p

@@ -1,0 +1,2 @@
+SELECT S FROM ALLTYPES
+WHERE S <> 'beta'

@@ -1,0 +1,1 @@
+INSERT INTO SMALL (K, NAME) VALUES (9, 'nine')

@@ -1,0 +1,1 @@
+INSERT INTO ALLTYPES (I8, BY, T) VALUES (-7, 'xy', 'text')
